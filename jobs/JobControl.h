@@ -1,0 +1,82 @@
+// The job-control block shared by the window and its worker thread: what a
+// job works on, the Begin and End handshakes, the running and cancel flags.
+// At most one job runs at a time, on a worker thread of its own.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+
+#include "app/Handles.h"
+#include "app/Strings.h"
+
+enum JobKind : LONG { JOB_NONE = 0, JOB_SEPARATE = 1, JOB_MERGE = 2 };
+
+class CProgress;
+
+class CJobControl {
+public:
+    CJobControl() = default;
+    // Waits for a worker that is still leaving, so that m_lock outlives it.
+    virtual ~CJobControl();
+    CJobControl(const CJobControl&) = delete;
+    CJobControl& operator=(const CJobControl&) = delete;
+
+    // Creates the Begin and End events and resets the state to Idle; jobs
+    // post their messages to target. False when an event can't be created:
+    // jobs are then refused.
+    bool InitJobState(HWND target);
+    // Closes both events (the window is closing).
+    void CloseJobEvents();
+
+    // The busy guard: whether a job runs now.
+    bool IsJobRunning();
+    // Sets the job kind, starts the worker and waits until it has taken up
+    // the job; on failure shows why and returns false.
+    bool LaunchJob(JobKind kind);
+    // Creates the worker thread; false when it can't be created.
+    bool StartJobThread();
+    // Asks the running job, if any, to stop and waits until it has ended.
+    void CancelJobAndWait();
+
+    static DWORD WINAPI JobThreadProc(LPVOID param);
+    int RunSeparateJob();
+    int RunMergeJob();
+
+    CCriticalSection m_lock;
+    CString m_strJobPath;
+    CString m_strListDir;
+    std::deque<CString> m_fileList;
+    int32_t m_nBlockSize = 0;
+    CHandle m_hBeginEvent;
+    CHandle m_hEndEvent;
+    std::atomic<LONG> m_nJobKind{JOB_NONE};
+    bool m_bRunning = false;
+    std::atomic<bool> m_bCancel{false};
+
+protected:
+    // A job's poll point: whether a cancel has been asked for.
+    virtual bool CancelRequested() { return m_bCancel.load(std::memory_order_relaxed); }
+
+private:
+    enum class CopyResult { Done, Cancelled, ReadFailed, WriteFailed };
+
+    // Copies size bytes from source to target chunk by chunk through buffer
+    // (of TRANSFER_CHUNK bytes): polls for a cancel before each chunk, and
+    // after each flushes target and posts the progress.
+    CopyResult CopyChunks(HANDLE source, HANDLE target, uint64_t size, unsigned char* buffer,
+                          CProgress& progress);
+
+    // A job's last step, once its files are closed: tells the user how it
+    // went and posts endMessage (after the success box, before an error box).
+    int FinishJob(CProgress& progress, UINT endMessage, UINT doneText, UINT failure,
+                  bool cancelled);
+
+    // Waits for the last worker thread to end and closes its handle.
+    void ReleaseWorker();
+
+    HWND m_hJobTarget = nullptr;
+    CHandle m_hThread;
+};

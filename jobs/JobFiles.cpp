@@ -1,0 +1,57 @@
+#include "jobs/JobFiles.h"
+
+#include "app/Handles.h"
+
+uint64_t GetFileSize64(const CString& path, HANDLE file)
+{
+    CHandle opened;
+    if (file == INVALID_HANDLE_VALUE) {
+        opened.Attach(OpenForReading(path));
+        if (!opened.IsValid())
+            return 0;
+        file = opened;
+    }
+    DWORD high = 0;
+    DWORD low = ::GetFileSize(file, &high);
+    return (static_cast<uint64_t>(high) << 32) | low;
+}
+
+HANDLE OpenForReading(const CString& path)
+{
+    return ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+HANDLE CreateOrTruncate(const CString& path)
+{
+    DWORD disposition = PathExists(path) ? TRUNCATE_EXISTING : CREATE_NEW;
+    return ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool PathExists(const CString& path)
+{
+    WIN32_FIND_DATAW data;
+    CFindHandle find(::FindFirstFileW(path.c_str(), &data));
+    return find.IsValid();
+}
+
+// Volume and file index of an existing file; false when it can't be asked.
+static bool GetFileIdentity(const CString& path, BY_HANDLE_FILE_INFORMATION& info)
+{
+    // No data access and full sharing: this works on files that others hold
+    // open, and disturbs nobody.
+    CHandle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file.IsValid() && ::GetFileInformationByHandle(file, &info);
+}
+
+bool IsSameFile(const CString& a, const CString& b)
+{
+    BY_HANDLE_FILE_INFORMATION infoA, infoB;
+    return GetFileIdentity(a, infoA) && GetFileIdentity(b, infoB) &&
+           infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber &&
+           infoA.nFileIndexHigh == infoB.nFileIndexHigh &&
+           infoA.nFileIndexLow == infoB.nFileIndexLow;
+}

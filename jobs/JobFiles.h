@@ -1,0 +1,35 @@
+// The files a job opens, sizes and copies, in 1 MiB transfer chunks.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "app/Strings.h"
+
+// The copy unit of both jobs and the unit of their progress.
+constexpr uint32_t TRANSFER_CHUNK = 1024 * 1024;
+
+// Number of transfer chunks of size bytes: size / 1 MiB, rounded up.
+constexpr uint64_t ChunkCount(uint64_t size)
+{
+    return size == 0 ? 0 : (size - 1) / TRANSFER_CHUNK + 1;
+}
+
+// The 64-bit size of the open file, or, given INVALID_HANDLE_VALUE, of the
+// file at path (0 when it can't be opened).
+uint64_t GetFileSize64(const CString& path, HANDLE file);
+
+// Opens path for reading; others may read it too, nobody may write it.
+HANDLE OpenForReading(const CString& path);
+
+// Opens path for writing, truncated if anything of that name exists and
+// created new if not; others may only read it while it is open.
+HANDLE CreateOrTruncate(const CString& path);
+
+// Whether anything, file or directory, is named path.
+bool PathExists(const CString& path);
+
+// Whether both paths name one existing file, however each is written
+// (letter case, short names, "..", hard links).
+bool IsSameFile(const CString& a, const CString& b);

@@ -1,0 +1,76 @@
+// The merge job: writes the files of m_fileList, all in m_strListDir, end to
+// end and in list order into the result file m_strJobPath.
+#include <memory>
+#include <new>
+
+#include "app/Handles.h"
+#include "jobs/JobControl.h"
+#include "jobs/JobFiles.h"
+#include "jobs/JobMessages.h"
+#include "jobs/Progress.h"
+#include "res/resource.h"
+#include "ui/Messages.h"
+
+int CJobControl::RunMergeJob()
+{
+    // Truncating the result must never destroy one of the files to merge.
+    if (PathExists(m_strJobPath)) {
+        for (const CString& name : m_fileList) {
+            if (IsSameFile(m_strJobPath, m_strListDir + name)) {
+                ShowError(IDS_RESULT_IS_SOURCE);
+                return 0;
+            }
+        }
+    }
+
+    CHandle result(CreateOrTruncate(m_strJobPath));
+    if (!result.IsValid()) {
+        ShowError(IDS_OPEN_RESULT_FAILED);
+        return 0;
+    }
+    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[TRANSFER_CHUNK]);
+    if (!buffer) {
+        result.Close();
+        ShowError(IDS_MERGE_FAILED);
+        return 0;
+    }
+
+    // Sizing pass: a file that can't be opened counts nothing here.
+    uint64_t total = 0;
+    for (const CString& name : m_fileList) {
+        if (CancelRequested())
+            return 0;
+        total += ChunkCount(GetFileSize64(m_strListDir + name, INVALID_HANDLE_VALUE));
+    }
+    CProgress progress(m_hJobTarget);
+    progress.PostRange(total);
+
+    UINT failure = 0;
+    bool cancelled = false;
+    for (const CString& name : m_fileList) {
+        if (CancelRequested()) {
+            cancelled = true;
+            break;
+        }
+        const CString path = m_strListDir + name;
+        CHandle source(OpenForReading(path));
+        if (!source.IsValid()) {
+            failure = IDS_OPEN_MERGED_FAILED;
+            break;
+        }
+        CopyResult copied = CopyChunks(source, result, GetFileSize64(path, source), buffer.get(),
+                                       progress);
+        if (copied == CopyResult::Cancelled)
+            cancelled = true;
+        else if (copied == CopyResult::ReadFailed)
+            failure = IDS_READ_MERGED_FAILED;
+        else if (copied == CopyResult::WriteFailed)
+            failure = IDS_WRITE_RESULT_FAILED;
+        if (copied != CopyResult::Done)
+            break;
+    }
+
+    result.Close();
+    buffer.reset();
+    return FinishJob(progress, WM_MERGE_END, IDS_MERGE_DONE, failure, cancelled);
+}

@@ -1,0 +1,27 @@
+// Posts a job's progress to its window, in transfer chunks.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+class CProgress {
+public:
+    explicit CProgress(HWND target) : m_hTarget(target) {}
+
+    // Posts the range 1 ... total. A total beyond what a message carries is
+    // scaled down, and every position with it, so the bar stays true.
+    void PostRange(uint64_t total);
+    // Counts one more chunk done and posts the new position.
+    void PostStep();
+    // Posts msg (an end message) with no arguments.
+    void Post(UINT msg) const;
+
+    bool RangePosted() const { return m_bRangePosted; }
+
+private:
+    HWND m_hTarget;
+    uint64_t m_nDone = 0;
+    unsigned m_nShift = 0;
+    bool m_bRangePosted = false;
+};

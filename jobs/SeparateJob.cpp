@@ -1,0 +1,73 @@
+// The separate job: cuts the source into consecutive block files of
+// m_nBlockSize bytes beside it and hands each finished block's name over.
+#include <memory>
+#include <new>
+
+#include "app/Handles.h"
+#include "jobs/BlockName.h"
+#include "jobs/JobControl.h"
+#include "jobs/JobFiles.h"
+#include "jobs/JobMessages.h"
+#include "jobs/Progress.h"
+#include "res/resource.h"
+#include "ui/Messages.h"
+
+int CJobControl::RunSeparateJob()
+{
+    CHandle source(OpenForReading(m_strJobPath));
+    if (!source.IsValid()) {
+        ShowError(IDS_OPEN_SOURCE_FAILED);
+        return 0;
+    }
+    const uint64_t size = GetFileSize64(m_strJobPath, source);
+    if (size == 0)
+        return 0;
+
+    const BlockNameParts parts = SplitSourcePath(m_strJobPath);
+    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[TRANSFER_CHUNK]);
+    if (!buffer) {
+        source.Close();
+        ShowError(IDS_SEPARATE_FAILED);
+        return 0;
+    }
+
+    const uint64_t blockSize = static_cast<uint64_t>(m_nBlockSize);
+    const uint64_t fullBlocks = (size - 1) / blockSize;
+    const uint64_t lastSize = size - fullBlocks * blockSize;
+    CProgress progress(m_hJobTarget);
+    progress.PostRange(fullBlocks * ChunkCount(blockSize) + ChunkCount(lastSize));
+
+    UINT failure = 0;
+    bool cancelled = false;
+    for (uint64_t n = 0; n <= fullBlocks; ++n) {
+        if (CancelRequested()) {
+            cancelled = true;
+            break;
+        }
+        const CString name = BlockFileName(parts, n);
+        CHandle block(CreateOrTruncate(name));
+        if (!block.IsValid()) {
+            failure = IDS_OPEN_BLOCK_FAILED;
+            break;
+        }
+        CopyResult copied = CopyChunks(source, block, n < fullBlocks ? blockSize : lastSize,
+                                       buffer.get(), progress);
+        if (copied == CopyResult::Cancelled)
+            cancelled = true;
+        else if (copied == CopyResult::ReadFailed)
+            failure = IDS_READ_SOURCE_FAILED;
+        else if (copied == CopyResult::WriteFailed)
+            failure = IDS_WRITE_BLOCK_FAILED;
+        if (copied != CopyResult::Done)
+            break;
+        block.Close();
+
+        CLock lock(m_lock);
+        m_fileList.push_back(BareName(name));
+        ::PostMessageW(m_hJobTarget, WM_ADD_MERGE_ITEM, 0, 0);
+    }
+
+    source.Close();
+    buffer.reset();
+    return FinishJob(progress, WM_SEPARATE_END, IDS_SEPARATE_DONE, failure, cancelled);
+}

@@ -1,0 +1,120 @@
+#include "support/JobRunner.h"
+
+#include <gtest/gtest.h>
+
+#include "jobs/JobMessages.h"
+#include "support/Windows.h"
+
+static const wchar_t kRecorderClass[] = L"KestraneJobRecorder";
+
+JobRunner::JobRunner()
+{
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = kRecorderClass;
+    ::RegisterClassW(&wc);
+    window = ::CreateWindowW(kRecorderClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                             wc.hInstance, nullptr);
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    EXPECT_TRUE(job.InitJobState(window));
+}
+
+JobRunner::~JobRunner()
+{
+    job.CancelJobAndWait();
+    ::DestroyWindow(window);
+}
+
+void JobRunner::SetSeparate(const std::wstring& path, int32_t blockSize)
+{
+    job.m_strJobPath = path;
+    job.m_nBlockSize = blockSize;
+    job.m_fileList.clear();
+}
+
+void JobRunner::SetMerge(const std::wstring& dir, const std::vector<std::wstring>& names,
+                         const std::wstring& result)
+{
+    job.m_strJobPath = result;
+    job.m_strListDir = dir;
+    job.m_fileList.assign(names.begin(), names.end());
+}
+
+void JobRunner::Record(const std::wstring& event)
+{
+    events.push_back(event);
+    if (onEvent)
+        onEvent(event);
+}
+
+LRESULT CALLBACK JobRunner::WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    auto* self = reinterpret_cast<JobRunner*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    if (self == nullptr)
+        return ::DefWindowProcW(hWnd, msg, wParam, lParam);
+    switch (msg) {
+    case WM_PROGRESS_RANGE:
+        self->Record(L"range " + std::to_wstring(wParam) + L" " + std::to_wstring(lParam));
+        return 0;
+    case WM_PROGRESS_POS:
+        self->Record(L"pos " + std::to_wstring(wParam));
+        return 0;
+    case WM_ADD_MERGE_ITEM: {
+        std::wstring name;
+        {
+            CLock lock(self->job.m_lock);
+            if (!self->job.m_fileList.empty()) {
+                name = self->job.m_fileList.front();
+                self->job.m_fileList.pop_front();
+            }
+        }
+        self->Record(L"item " + name);
+        return 0;
+    }
+    case WM_SEPARATE_END:
+        self->Record(L"end separate");
+        return 0;
+    case WM_MERGE_END:
+        self->Record(L"end merge");
+        return 0;
+    default:
+        return ::DefWindowProcW(hWnd, msg, wParam, lParam);
+    }
+}
+
+Events JobRunner::Run(JobKind kind, const std::function<void(const std::wstring&)>& eventHook)
+{
+    events.clear();
+    onEvent = eventHook;
+    job.m_nPolls = 0;
+    if (!job.LaunchJob(kind)) {
+        ADD_FAILURE() << "the job could not be launched";
+        return events;
+    }
+    // Until the job has ended: record what it posts and the boxes it shows.
+    // A box is recorded after everything posted before it was shown.
+    bool ended = WaitFor([this] {
+        for (const wchar_t* caption : {L"Error", L"Notice"}) {
+            if (HWND box = FindOwnWindow(caption)) {
+                PumpMessages();
+                Record(L"box " + std::wstring(caption) + L": " + BoxText(box));
+                EXPECT_TRUE(DismissBox(box));
+            }
+        }
+        return !job.IsJobRunning();
+    }, 600000);
+    EXPECT_TRUE(ended) << "the job did not end";
+    PumpMessages();
+    onEvent = nullptr;
+    return events;
+}
+
+Events WithoutPositions(const Events& events)
+{
+    Events rest;
+    for (const std::wstring& event : events)
+        if (event.compare(0, 4, L"pos ") != 0)
+            rest.push_back(event);
+    return rest;
+}

@@ -1,0 +1,64 @@
+// Runs a job on its real worker thread and records, in order, everything it
+// shows: the messages it posts to a real window, and its message boxes.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "jobs/JobControl.h"
+
+// Events as recorded:
+//   "range 1 N"   WM_PROGRESS_RANGE      "pos K"         WM_PROGRESS_POS
+//   "item NAME"   WM_ADD_MERGE_ITEM, with the name taken off the file list
+//   "end separate" / "end merge"          the end messages
+//   "box CAPTION: TEXT"                   a message box, dismissed with OK
+using Events = std::vector<std::wstring>;
+
+// A job-control block whose poll points can be made to see a cancel at an
+// exact poll (counting from 1).
+class CTestJob : public CJobControl {
+public:
+    int m_nCancelAtPoll = 0;
+    int m_nPolls = 0;
+
+protected:
+    bool CancelRequested() override
+    {
+        if (++m_nPolls == m_nCancelAtPoll)
+            m_bCancel = true;
+        return CJobControl::CancelRequested();
+    }
+};
+
+class JobRunner {
+public:
+    JobRunner();
+    ~JobRunner();
+    JobRunner(const JobRunner&) = delete;
+    JobRunner& operator=(const JobRunner&) = delete;
+
+    // Sets up a separation of path into blocks of blockSize bytes.
+    void SetSeparate(const std::wstring& path, int32_t blockSize);
+    // Sets up a merge of names (in dir) into result.
+    void SetMerge(const std::wstring& dir, const std::vector<std::wstring>& names,
+                  const std::wstring& result);
+
+    // Launches the job and records until it has ended. onEvent runs after
+    // each recorded event, on this thread, while the job goes on.
+    Events Run(JobKind kind, const std::function<void(const std::wstring&)>& onEvent = {});
+
+    CTestJob job;
+    HWND window = nullptr;
+    Events events;
+    std::function<void(const std::wstring&)> onEvent;
+
+private:
+    void Record(const std::wstring& event);
+    static LRESULT CALLBACK WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+};
+
+// The events with every "pos K" dropped, for tests about the rest.
+Events WithoutPositions(const Events& events);

@@ -1,0 +1,133 @@
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+
+#include "app/Handles.h"
+
+TempDir::TempDir()
+{
+    static std::atomic<unsigned> counter{0};
+    wchar_t base[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, base);
+    for (;;) {
+        m_path = std::wstring(base) + L"kestrane-test-" + std::to_wstring(::GetCurrentProcessId()) +
+                 L"-" + std::to_wstring(counter++) + L"\\";
+        if (::CreateDirectoryW(m_path.c_str(), nullptr))
+            break;
+        if (::GetLastError() != ERROR_ALREADY_EXISTS)
+            ADD_FAILURE() << "cannot create " << Narrow(m_path);
+    }
+}
+
+TempDir::~TempDir()
+{
+    RemoveTree(m_path);
+}
+
+void RemoveTree(const std::wstring& dir)
+{
+    std::wstring root = dir;
+    if (!root.empty() && root.back() != L'\\')
+        root += L'\\';
+    for (const std::wstring& name : ListNames(root)) {
+        std::wstring path = root + name;
+        DWORD attributes = ::GetFileAttributesW(path.c_str());
+        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            RemoveTree(path);
+        else
+            ::DeleteFileW(path.c_str());
+    }
+    ::RemoveDirectoryW(root.c_str());
+}
+
+Bytes MakeBytes(uint64_t size, uint32_t seed)
+{
+    Bytes bytes(static_cast<size_t>(size));
+    uint32_t state = seed * 2654435761u + 1;
+    for (auto& byte : bytes) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        byte = static_cast<unsigned char>(state >> 24);
+    }
+    return bytes;
+}
+
+void WriteBytes(const std::wstring& path, const Bytes& bytes)
+{
+    CHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file.IsValid()) << "cannot write " << Narrow(path);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD part = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
+        DWORD written = 0;
+        ASSERT_TRUE(::WriteFile(file, bytes.data() + done, part, &written, nullptr));
+        done += written;
+    }
+}
+
+Bytes ReadBytes(const std::wstring& path)
+{
+    CHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
+        ADD_FAILURE() << "cannot read " << Narrow(path);
+        return {};
+    }
+    Bytes bytes(static_cast<size_t>(FileSizeOf(path)));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD part = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
+        DWORD read = 0;
+        if (!::ReadFile(file, bytes.data() + done, part, &read, nullptr) || read == 0)
+            break;
+        done += read;
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+bool FileExists(const std::wstring& path)
+{
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+uint64_t FileSizeOf(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::vector<std::wstring> ListNames(const std::wstring& dir)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = ::FindFirstFileW((dir + L"*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        std::wstring name = data.cFileName;
+        if (name != L"." && name != L"..")
+            names.push_back(name);
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    int length = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+    std::string narrow(length, '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &narrow[0],
+                          length, nullptr, nullptr);
+    return narrow;
+}

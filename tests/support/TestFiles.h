@@ -1,0 +1,41 @@
+// Real files for the tests: a fresh directory per test and byte patterns.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<unsigned char>;
+
+// A new, empty directory under the temp directory, removed with everything
+// in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    // The directory with its trailing backslash.
+    const std::wstring& Path() const { return m_path; }
+    std::wstring operator/(const std::wstring& name) const { return m_path + name; }
+
+private:
+    std::wstring m_path;
+};
+
+// size pseudo-random bytes from seed: the same seed gives the same bytes.
+Bytes MakeBytes(uint64_t size, uint32_t seed);
+
+void WriteBytes(const std::wstring& path, const Bytes& bytes);
+Bytes ReadBytes(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+uint64_t FileSizeOf(const std::wstring& path);
+// The names in dir (not "." and ".."), sorted.
+std::vector<std::wstring> ListNames(const std::wstring& dir);
+// Removes dir and everything below it.
+void RemoveTree(const std::wstring& dir);
+
+std::string Narrow(const std::wstring& text);

@@ -1,0 +1,82 @@
+#include "support/Windows.h"
+
+#include <vector>
+
+void PumpMessages()
+{
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs)
+{
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        PumpMessages();
+        if (condition())
+            return true;
+        if (::GetTickCount64() >= deadline)
+            return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
+namespace {
+struct WindowQuery {
+    const std::wstring* caption;
+    const wchar_t* className;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND hWnd, LPARAM param)
+{
+    auto* query = reinterpret_cast<WindowQuery*>(param);
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(hWnd, &process);
+    if (process != ::GetCurrentProcessId() || !::IsWindowVisible(hWnd))
+        return TRUE;
+    wchar_t className[64] = L"";
+    ::GetClassNameW(hWnd, className, 64);
+    if (lstrcmpiW(className, query->className) != 0 || WindowText(hWnd) != *query->caption)
+        return TRUE;
+    query->found = hWnd;
+    return FALSE;
+}
+} // namespace
+
+HWND FindOwnWindow(const std::wstring& caption, const wchar_t* className)
+{
+    WindowQuery query = {&caption, className, nullptr};
+    ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
+HWND WaitForOwnWindow(const std::wstring& caption, const wchar_t* className, DWORD timeoutMs)
+{
+    HWND found = nullptr;
+    WaitFor([&] { return (found = FindOwnWindow(caption, className)) != nullptr; }, timeoutMs);
+    return found;
+}
+
+std::wstring WindowText(HWND hWnd)
+{
+    int length = ::GetWindowTextLengthW(hWnd);
+    std::vector<wchar_t> text(length + 1);
+    ::GetWindowTextW(hWnd, text.data(), length + 1);
+    return text.data();
+}
+
+std::wstring BoxText(HWND box)
+{
+    // The message of a message box is the static control 0xFFFF.
+    return WindowText(::GetDlgItem(box, 0xFFFF));
+}
+
+bool DismissBox(HWND box)
+{
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return WaitFor([box] { return !::IsWindow(box); });
+}

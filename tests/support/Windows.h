@@ -1,0 +1,32 @@
+// Finding, reading and dismissing the windows the program shows.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+// How long a test waits for something that should happen at once.
+constexpr DWORD kDeadlineMs = 20000;
+
+// Waits until condition holds, pumping the calling thread's messages
+// meanwhile; false when the deadline passed first.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = kDeadlineMs);
+
+// Processes every message already queued for the calling thread.
+void PumpMessages();
+
+// A visible top-level window of this process with that caption and class.
+HWND FindOwnWindow(const std::wstring& caption, const wchar_t* className = L"#32770");
+
+// Waits for such a window; null when the deadline passed.
+HWND WaitForOwnWindow(const std::wstring& caption, const wchar_t* className = L"#32770",
+                      DWORD timeoutMs = kDeadlineMs);
+
+std::wstring WindowText(HWND hWnd);
+
+// The message of a message box.
+std::wstring BoxText(HWND box);
+
+// Presses the OK button of a message box and waits until it has gone.
+bool DismissBox(HWND box);

@@ -1,0 +1,75 @@
+#include "ui/MainDlg.h"
+
+#include <commctrl.h>
+
+#include "ui/AboutDlg.h"
+
+LRESULT CMainDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
+{
+    CenterWindow();
+
+    HINSTANCE instance = g_Module.GetResourceInstance();
+    HICON big = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
+                                                ::GetSystemMetrics(SM_CXICON),
+                                                ::GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    HICON small = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
+                                                  ::GetSystemMetrics(SM_CXSMICON),
+                                                  ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+
+    m_hSourceEdit = GetDlgItem(IDC_SOURCE_FILE);
+    m_hBlockSizeEdit = GetDlgItem(IDC_BLOCK_SIZE);
+    m_hMByteRadio = GetDlgItem(IDC_MBYTE);
+    ::SendMessageW(m_hMByteRadio, BM_SETCHECK, BST_CHECKED, 0);
+    m_hKByteRadio = GetDlgItem(IDC_KBYTE);
+    ::SendMessageW(m_hKByteRadio, BM_SETCHECK, BST_UNCHECKED, 0);
+    m_hMergeList = GetDlgItem(IDC_MERGE_LIST);
+    m_hResultEdit = GetDlgItem(IDC_RESULT_FILE);
+    m_hProgress = GetDlgItem(IDC_PROGRESS);
+
+    InitJobState(m_hWnd);
+    return 1;
+}
+
+LRESULT CMainDlg::OnMByte(WORD, WORD, HWND, BOOL&)
+{
+    ::SendMessageW(m_hMByteRadio, BM_SETCHECK, BST_CHECKED, 0);
+    ::SendMessageW(m_hKByteRadio, BM_SETCHECK, BST_UNCHECKED, 0);
+    return 0;
+}
+
+LRESULT CMainDlg::OnKByte(WORD, WORD, HWND, BOOL&)
+{
+    ::SendMessageW(m_hMByteRadio, BM_SETCHECK, BST_UNCHECKED, 0);
+    ::SendMessageW(m_hKByteRadio, BM_SETCHECK, BST_CHECKED, 0);
+    return 0;
+}
+
+// The bar takes the full 32-bit range, so a job of more than 65,535 chunks
+// still shows true progress.
+LRESULT CMainDlg::OnProgressRange(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
+{
+    ::SendMessageW(m_hProgress, PBM_SETRANGE32, wParam, lParam);
+    return 0;
+}
+
+LRESULT CMainDlg::OnProgressPos(UINT, WPARAM wParam, LPARAM, BOOL&)
+{
+    ::SendMessageW(m_hProgress, PBM_SETPOS, wParam, 0);
+    return 0;
+}
+
+LRESULT CMainDlg::OnJobEnd(UINT, WPARAM, LPARAM, BOOL&)
+{
+    ::SendMessageW(m_hProgress, PBM_SETRANGE32, 0, 0);
+    ::SendMessageW(m_hProgress, PBM_SETPOS, 0, 0);
+    return 0;
+}
+
+LRESULT CMainDlg::OnAbout(WORD, WORD, HWND, BOOL&)
+{
+    CAboutDlg about;
+    about.DoModal(::GetActiveWindow(), 0);
+    return 0;
+}

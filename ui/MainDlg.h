@@ -1,0 +1,73 @@
+// The main window: a modal dialog from which the user separates a file into
+// block files and merges a list of files into one. It owns the job-control
+// block that its worker thread borrows while a job runs.
+#pragma once
+
+#include <windows.h>
+
+#include "app/DialogImpl.h"
+#include "jobs/JobControl.h"
+#include "jobs/JobMessages.h"
+#include "res/resource.h"
+
+class CMainDlg : public CDialogImpl<CMainDlg>, public CJobControl {
+public:
+    enum { IDD = IDD_MAINDLG };
+
+    BEGIN_MSG_MAP(CMainDlg)
+        MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
+        MESSAGE_HANDLER(WM_CLOSE, OnClose)
+        COMMAND_HANDLER(IDC_BROWSE_SOURCE, BN_CLICKED, OnBrowseSource)
+        COMMAND_HANDLER(IDC_MBYTE, BN_CLICKED, OnMByte)
+        COMMAND_HANDLER(IDC_KBYTE, BN_CLICKED, OnKByte)
+        COMMAND_HANDLER(IDC_SEPARATE, BN_CLICKED, OnSeparate)
+        COMMAND_HANDLER(IDC_CANCEL_SEPARATE, BN_CLICKED, OnCancelSeparate)
+        COMMAND_HANDLER(IDC_BROWSE_MERGE, BN_CLICKED, OnBrowseMerge)
+        COMMAND_HANDLER(IDC_UP, BN_CLICKED, OnUp)
+        COMMAND_HANDLER(IDC_DOWN, BN_CLICKED, OnDown)
+        COMMAND_HANDLER(IDC_BROWSE_RESULT, BN_CLICKED, OnBrowseResult)
+        COMMAND_HANDLER(IDC_MERGE, BN_CLICKED, OnMerge)
+        COMMAND_HANDLER(IDC_CANCEL_MERGE, BN_CLICKED, OnCancelMerge)
+        COMMAND_ID_HANDLER(ID_APP_ABOUT, OnAbout)
+        COMMAND_ID_HANDLER(IDOK, OnClose)
+        COMMAND_ID_HANDLER(IDCANCEL, OnClose)
+        MESSAGE_HANDLER(WM_PROGRESS_RANGE, OnProgressRange)
+        MESSAGE_HANDLER(WM_PROGRESS_POS, OnProgressPos)
+        MESSAGE_HANDLER(WM_ADD_MERGE_ITEM, OnAddMergeItem)
+        MESSAGE_HANDLER(WM_SEPARATE_END, OnJobEnd)
+        MESSAGE_HANDLER(WM_MERGE_END, OnJobEnd)
+    END_MSG_MAP()
+
+    // The window: opening, the unit choice, the progress bar (MainDlg.cpp)
+    LRESULT OnInitDialog(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    LRESULT OnMByte(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
+    LRESULT OnKByte(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
+    LRESULT OnProgressRange(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    LRESULT OnProgressPos(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    LRESULT OnJobEnd(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    LRESULT OnAbout(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
+
+    // Starting and stopping jobs, and closing (Commands.cpp)
+    LRESULT OnSeparate(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
+    LRESULT OnMerge(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
+    LRESULT OnCancelSeparate(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
+    LRESULT OnCancelMerge(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
+    LRESULT OnClose(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    LRESULT OnClose(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
+
+    // Choosing files and ordering the merge list (Browse.cpp)
+    LRESULT OnBrowseSource(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
+    LRESULT OnBrowseMerge(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
+    LRESULT OnBrowseResult(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
+    LRESULT OnUp(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
+    LRESULT OnDown(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
+    LRESULT OnAddMergeItem(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+
+    HWND m_hSourceEdit = nullptr;
+    HWND m_hBlockSizeEdit = nullptr;
+    HWND m_hMByteRadio = nullptr;
+    HWND m_hKByteRadio = nullptr;
+    HWND m_hMergeList = nullptr;
+    HWND m_hResultEdit = nullptr;
+    HWND m_hProgress = nullptr;
+};
