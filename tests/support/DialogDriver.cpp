@@ -1,0 +1,178 @@
+#include "support/DialogDriver.h"
+
+#include <gtest/gtest.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <atomic>
+
+MainDialogDriver::MainDialogDriver() : m_dialog(new CMainDlg)
+{
+    static std::atomic<bool> controlsReady{false};
+    if (!controlsReady.exchange(true)) {
+        INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
+        ::InitCommonControlsEx(&controls);
+    }
+    m_thread = std::thread([this] {
+        ::CoInitialize(nullptr);
+        m_result = m_dialog->DoModal(nullptr, 0);
+        ::CoUninitialize();
+    });
+    EXPECT_TRUE(WaitFor([this] {
+        m_hDialog = m_dialog->m_hWnd;
+        return m_hDialog != nullptr && ::IsWindowVisible(m_hDialog);
+    })) << "the main dialog did not come up";
+}
+
+MainDialogDriver::~MainDialogDriver()
+{
+    if (m_hDialog != nullptr && ::IsWindow(m_hDialog))
+        Post(WM_CLOSE);
+    // A job box left open would hold the closing path: dismiss whatever
+    // the program still shows until the dialog thread has ended.
+    WaitFor([this] {
+        for (const wchar_t* caption : {L"Error", L"Notice"})
+            if (HWND box = FindOwnWindow(caption))
+                ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        return m_dialog->m_hWnd == nullptr;
+    }, 600000);
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void MainDialogDriver::Click(int id, WORD code) const
+{
+    ::PostMessageW(m_hDialog, WM_COMMAND, MAKEWPARAM(id, code),
+                   reinterpret_cast<LPARAM>(Item(id)));
+}
+
+void MainDialogDriver::Post(UINT msg, WPARAM wParam, LPARAM lParam) const
+{
+    ::PostMessageW(m_hDialog, msg, wParam, lParam);
+}
+
+LRESULT MainDialogDriver::SendToItem(int id, UINT msg, WPARAM wParam, LPARAM lParam) const
+{
+    DWORD_PTR answer = 0;
+    if (!::SendMessageTimeoutW(Item(id), msg, wParam, lParam, SMTO_NORMAL, kDeadlineMs, &answer))
+        ADD_FAILURE() << "control " << id << " did not answer message " << msg;
+    return static_cast<LRESULT>(answer);
+}
+
+std::wstring MainDialogDriver::Text(int id) const
+{
+    wchar_t text[1024] = L"";
+    SendToItem(id, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+void MainDialogDriver::SetText(int id, const std::wstring& text) const
+{
+    SendToItem(id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::vector<std::wstring> MainDialogDriver::ListItems() const
+{
+    std::vector<std::wstring> items;
+    int count = static_cast<int>(SendToItem(IDC_MERGE_LIST, LB_GETCOUNT));
+    for (int i = 0; i < count; ++i) {
+        std::wstring text(SendToItem(IDC_MERGE_LIST, LB_GETTEXTLEN, i) + 1, L'\0');
+        SendToItem(IDC_MERGE_LIST, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&text[0]));
+        text.resize(text.size() - 1);
+        items.push_back(text);
+    }
+    return items;
+}
+
+int MainDialogDriver::ListSelection() const
+{
+    return static_cast<int>(SendToItem(IDC_MERGE_LIST, LB_GETCURSEL));
+}
+
+bool MainDialogDriver::IsChecked(int id) const
+{
+    return SendToItem(id, BM_GETCHECK) == BST_CHECKED;
+}
+
+int MainDialogDriver::ProgressLow() const
+{
+    return static_cast<int>(SendToItem(IDC_PROGRESS, PBM_GETRANGE, TRUE));
+}
+
+int MainDialogDriver::ProgressHigh() const
+{
+    return static_cast<int>(SendToItem(IDC_PROGRESS, PBM_GETRANGE, FALSE));
+}
+
+int MainDialogDriver::ProgressPos() const
+{
+    return static_cast<int>(SendToItem(IDC_PROGRESS, PBM_GETPOS));
+}
+
+// Sync posts a marker behind everything already queued for the dialog and
+// waits until the dialog thread's loop takes it: everything before it has
+// been handled by then.
+static const UINT kSyncMarker = ::RegisterWindowMessageW(L"KestraneTestSyncMarker");
+static std::atomic<LONG> g_syncSeen{0};
+
+static LRESULT CALLBACK SyncHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && msg->message == kSyncMarker)
+        g_syncSeen = static_cast<LONG>(msg->wParam);
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+bool MainDialogDriver::Sync(DWORD timeoutMs) const
+{
+    static std::atomic<LONG> counter{0};
+    const LONG marker = ++counter;
+    const DWORD thread = ::GetWindowThreadProcessId(m_hDialog, nullptr);
+    HHOOK hook = ::SetWindowsHookExW(WH_GETMESSAGE, SyncHook, nullptr, thread);
+    ::PostMessageW(m_hDialog, kSyncMarker, marker, 0);
+    bool seen = WaitFor([marker] { return g_syncSeen == marker; }, timeoutMs);
+    ::UnhookWindowsHookEx(hook);
+    return seen;
+}
+
+bool MainDialogDriver::WaitIdle(DWORD timeoutMs)
+{
+    return WaitFor([this] { return !m_dialog->IsJobRunning(); }, timeoutMs) && Sync(timeoutMs);
+}
+
+bool MainDialogDriver::WaitClosed(DWORD timeoutMs)
+{
+    return WaitFor([this] { return m_dialog->m_hWnd == nullptr; }, timeoutMs);
+}
+
+static HWND FileNameField(HWND dialog)
+{
+    // The explorer-style dialogs keep the file name in combo box cmb13 (its
+    // edit is inside), older ones in edit edt1.
+    HWND field = ::GetDlgItem(dialog, 0x47C);
+    return field != nullptr ? field : ::GetDlgItem(dialog, 0x480);
+}
+
+bool AnswerFileDialog(const std::wstring& caption, const std::wstring& text)
+{
+    HWND dialog = WaitForOwnWindow(caption);
+    if (dialog == nullptr)
+        return false;
+    HWND field = FileNameField(dialog);
+    if (field == nullptr)
+        return false;
+    ::SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
+    return WaitFor([dialog] { return !::IsWindow(dialog); });
+}
+
+bool CancelFileDialog(const std::wstring& caption)
+{
+    HWND dialog = WaitForOwnWindow(caption);
+    if (dialog == nullptr)
+        return false;
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDCANCEL)));
+    return WaitFor([dialog] { return !::IsWindow(dialog); });
+}
