@@ -1,1 +1,142 @@
-// placeholder
+// The worker's handshakes: launch, end, cancel, refusal, and the idle state
+// that every ending returns to.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "support/JobRunner.h"
+#include "support/TestFiles.h"
+#include "support/Windows.h"
+
+namespace {
+
+void ExpectIdle(CJobControl& job)
+{
+    EXPECT_FALSE(job.IsJobRunning());
+    EXPECT_EQ(JOB_NONE, job.m_nJobKind.load());
+    // End is signalled whenever nothing runs; put the signal back after looking.
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(job.m_hEndEvent, 0));
+    ::SetEvent(job.m_hEndEvent);
+}
+
+TEST(JobControl, EveryEndingReturnsToIdle)
+{
+    TempDir dir;
+    WriteBytes(dir / L"f.bin", MakeBytes(3000, 1));
+    WriteBytes(dir / L"empty", {});
+    JobRunner runner;
+    ExpectIdle(runner.job);
+
+    runner.SetSeparate(dir / L"f.bin", 1024);  // success
+    runner.Run(JOB_SEPARATE);
+    ExpectIdle(runner.job);
+
+    runner.SetSeparate(dir / L"empty", 1024);  // nothing to do
+    EXPECT_TRUE(runner.Run(JOB_SEPARATE).empty());
+    ExpectIdle(runner.job);
+
+    runner.SetSeparate(dir / L"missing", 1024);  // error
+    runner.Run(JOB_SEPARATE);
+    ExpectIdle(runner.job);
+
+    runner.SetMerge(dir.Path(), {L"f_00000.bin"}, dir / L"out");  // cancel
+    runner.job.m_nCancelAtPoll = 1;
+    runner.Run(JOB_MERGE);
+    ExpectIdle(runner.job);
+}
+
+TEST(JobControl, JobAfterACancelledOneRunsToItsEnd)
+{
+    TempDir dir;
+    WriteBytes(dir / L"f.bin", MakeBytes(3000, 1));
+    JobRunner runner;
+    runner.SetSeparate(dir / L"f.bin", 1024);
+    runner.job.m_nCancelAtPoll = 1;
+    EXPECT_EQ((Events{L"range 1 3", L"end separate"}), runner.Run(JOB_SEPARATE));
+    // The flag is still set from that cancel; the next job must clear it.
+    EXPECT_TRUE(runner.job.m_bCancel.load());
+    runner.job.m_nCancelAtPoll = 0;
+    Events events = runner.Run(JOB_SEPARATE);
+    ASSERT_GE(events.size(), 2u);
+    EXPECT_EQ(L"box Notice: Success to separate this file.", events[events.size() - 2]);
+    EXPECT_EQ(3000u, FileSizeOf(dir / L"f.bin"));
+    EXPECT_EQ(952u, FileSizeOf(dir / L"f_00002.bin"));
+}
+
+TEST(JobControl, CancelWithoutAJobReturnsAtOnceEveryTime)
+{
+    JobRunner runner;
+    std::atomic<int> done{0};
+    std::thread canceller([&] {
+        runner.job.CancelJobAndWait();
+        runner.job.CancelJobAndWait();
+        done = 2;
+    });
+    EXPECT_TRUE(WaitFor([&] { return done == 2; }));
+    canceller.join();
+    ExpectIdle(runner.job);
+}
+
+TEST(JobControl, CancelWaitsWhileTheSuccessBoxIsOpenAndTheJobStillSucceeds)
+{
+    TempDir dir;
+    WriteBytes(dir / L"f.bin", MakeBytes(3000, 1));
+    JobRunner runner;
+    runner.SetSeparate(dir / L"f.bin", 1024);
+    ASSERT_TRUE(runner.job.LaunchJob(JOB_SEPARATE));
+    HWND box = WaitForOwnWindow(L"Notice");
+    ASSERT_NE(nullptr, box);
+    EXPECT_TRUE(runner.job.IsJobRunning());
+
+    std::atomic<bool> cancelled{false};
+    std::thread canceller([&] {
+        runner.job.CancelJobAndWait();
+        cancelled = true;
+    });
+    // While the box is open the job still runs, so the cancel must wait.
+    EXPECT_FALSE(WaitFor([&] { return cancelled.load(); }, 300));
+    EXPECT_TRUE(DismissBox(box));
+    EXPECT_TRUE(WaitFor([&] { return cancelled.load(); }));
+    canceller.join();
+    EXPECT_EQ(3u, ListNames(dir.Path()).size() - 1);
+    ExpectIdle(runner.job);
+}
+
+TEST(JobControl, WithoutItsEventsAJobIsRefusedWithTheCommandsText)
+{
+    struct Case {
+        JobKind kind;
+        const wchar_t* text;
+    };
+    for (Case refused : {Case{JOB_SEPARATE, L"Cann't do the separating operation!"},
+                         Case{JOB_MERGE, L"Cann't do the merging operatioin!"}}) {
+        CJobControl job;  // never given its events
+        std::atomic<int> launched{-1};
+        std::thread command([&] { launched = job.LaunchJob(refused.kind) ? 1 : 0; });
+        HWND box = WaitForOwnWindow(L"Error");
+        ASSERT_NE(nullptr, box);
+        EXPECT_EQ(refused.text, BoxText(box));
+        EXPECT_TRUE(DismissBox(box));
+        EXPECT_TRUE(WaitFor([&] { return launched != -1; }));
+        command.join();
+        EXPECT_EQ(0, launched.load());
+        EXPECT_EQ(JOB_NONE, job.m_nJobKind.load());
+    }
+}
+
+TEST(JobControl, ObjectGoneRightAfterACancelLeavesNoWorkerBehind)
+{
+    TempDir dir;
+    WriteBytes(dir / L"f.bin", MakeBytes(64 * 1048576, 1));
+    for (int round = 0; round < 5; ++round) {
+        auto runner = std::make_unique<JobRunner>();
+        runner->SetSeparate(dir / L"f.bin", 1048576);
+        ASSERT_TRUE(runner->job.LaunchJob(JOB_SEPARATE));
+        runner->job.CancelJobAndWait();
+        runner.reset();  // must wait for the worker to leave the lock
+    }
+    EXPECT_EQ(64u * 1048576, FileSizeOf(dir / L"f.bin"));
+}
+
+}  // namespace
