@@ -1,1 +1,139 @@
-// placeholder
+// The cases that take minutes: a source over 4 GiB, and more than 100,000
+// blocks. ctest label "slow".
+#include <gtest/gtest.h>
+
+#include "app/Handles.h"
+#include "jobs/JobFiles.h"
+#include "support/JobRunner.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+std::vector<std::wstring> ItemNames(const Events& events)
+{
+    std::vector<std::wstring> names;
+    for (const std::wstring& event : events)
+        if (event.compare(0, 5, L"item ") == 0)
+            names.push_back(event.substr(5));
+    return names;
+}
+
+// Writes bytes at offset of an open file.
+void WriteAt(HANDLE file, uint64_t offset, const Bytes& bytes)
+{
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    ASSERT_TRUE(::SetFilePointerEx(file, at, nullptr, FILE_BEGIN));
+    DWORD written = 0;
+    ASSERT_TRUE(::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+}
+
+Bytes ReadAt(const std::wstring& path, uint64_t offset, size_t length)
+{
+    CHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               0, nullptr));
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    ::SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
+    Bytes bytes(length);
+    DWORD read = 0;
+    ::ReadFile(file, bytes.data(), static_cast<DWORD>(length), &read, nullptr);
+    bytes.resize(read);
+    return bytes;
+}
+
+// Whether two files hold the same bytes, read side by side.
+bool SameContent(const std::wstring& a, const std::wstring& b)
+{
+    CHandle fa(::CreateFileW(a.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    CHandle fb(::CreateFileW(b.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!fa.IsValid() || !fb.IsValid())
+        return false;
+    const DWORD size = 16 << 20;
+    Bytes ba(size), bb(size);
+    for (;;) {
+        DWORD ra = 0, rb = 0;
+        if (!::ReadFile(fa, ba.data(), size, &ra, nullptr) ||
+            !::ReadFile(fb, bb.data(), size, &rb, nullptr) || ra != rb)
+            return false;
+        if (ra == 0)
+            return true;
+        if (memcmp(ba.data(), bb.data(), ra) != 0)
+            return false;
+    }
+}
+
+TEST(Slow, SourceOver4GiBIsCutAndMergedBackExactly)
+{
+    TempDir dir;
+    const std::wstring source = dir / L"big.img";
+    const uint64_t size = (9ull << 29) + 12345;  // 4.5 GiB and a bit
+    const int32_t blockSize = 1500000000;
+    // A sparse file with marks around every offset that 32 bits would get wrong.
+    const uint64_t marks[] = {0, (1ull << 31) - 8, (1ull << 32) - 8, (1ull << 32) + 1048576,
+                              1500000000 - 4, 3000000000ull, 4500000000ull, size - 16};
+    {
+        CHandle file(::CreateFileW(source.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        ASSERT_TRUE(file.IsValid());
+        LARGE_INTEGER end;
+        end.QuadPart = static_cast<LONGLONG>(size);
+        ASSERT_TRUE(::SetFilePointerEx(file, end, nullptr, FILE_BEGIN));
+        ASSERT_TRUE(::SetEndOfFile(file));
+        for (uint64_t mark : marks)
+            WriteAt(file, mark, MakeBytes(16, static_cast<uint32_t>(mark % 1000003)));
+    }
+    ASSERT_EQ(size, FileSizeOf(source));
+
+    JobRunner runner;
+    runner.SetSeparate(source, blockSize);
+    Events events = runner.Run(JOB_SEPARATE);
+    const uint64_t last = size - 3ull * blockSize;
+    EXPECT_EQ(L"range 1 " + std::to_wstring(3 * ChunkCount(blockSize) + ChunkCount(last)),
+              events.front());
+    const std::vector<std::wstring> blocks = ItemNames(events);
+    ASSERT_EQ((std::vector<std::wstring>{L"big_00000.img", L"big_00001.img", L"big_00002.img",
+                                         L"big_00003.img"}),
+              blocks);
+    EXPECT_EQ(static_cast<uint64_t>(blockSize), FileSizeOf(dir / blocks[2]));
+    EXPECT_EQ(last, FileSizeOf(dir / blocks[3]));
+    for (uint64_t mark : marks) {
+        SCOPED_TRACE(mark);
+        EXPECT_EQ(MakeBytes(16, static_cast<uint32_t>(mark % 1000003)),
+                  ReadAt(dir / blocks[mark / blockSize], mark % blockSize, 16));
+    }
+
+    runner.SetMerge(dir.Path(), blocks, dir / L"back.img");
+    events = runner.Run(JOB_MERGE);
+    EXPECT_EQ(L"box Notice: Success to merge all files.", events[events.size() - 2]);
+    EXPECT_EQ(size, FileSizeOf(dir / L"back.img"));
+    EXPECT_TRUE(SameContent(source, dir / L"back.img"));
+}
+
+TEST(Slow, MoreThan100000BlocksGetSixDigitNamesAndComeBackInOrder)
+{
+    TempDir dir;
+    const uint64_t blocks = 100001;
+    const int32_t blockSize = 64;
+    const Bytes source = MakeBytes(blocks * blockSize - 5, 77);
+    WriteBytes(dir / L"many.dat", source);
+
+    JobRunner runner;
+    runner.SetSeparate(dir / L"many.dat", blockSize);
+    Events events = runner.Run(JOB_SEPARATE);
+    // Every chunk counts: the range is posted in full, past 65,535.
+    EXPECT_EQ(L"range 1 100001", events.front());
+    const std::vector<std::wstring> names = ItemNames(events);
+    ASSERT_EQ(blocks, names.size());
+    EXPECT_EQ(L"many_00000.dat", names.front());
+    EXPECT_EQ(L"many_99999.dat", names[99999]);
+    EXPECT_EQ(L"many_100000.dat", names.back());
+    EXPECT_EQ(59u, FileSizeOf(dir / L"many_100000.dat"));
+
+    runner.SetMerge(dir.Path(), names, dir / L"back.dat");
+    runner.Run(JOB_MERGE);
+    EXPECT_EQ(source, ReadBytes(dir / L"back.dat"));
+}
+
+}  // namespace
