@@ -36,22 +36,16 @@ bool PathExists(const CString& path)
     return find.IsValid();
 }
 
-// Volume and file index of an existing file; false when it can't be asked.
-static bool GetFileIdentity(const CString& path, BY_HANDLE_FILE_INFORMATION& info)
+bool GetFileIdentity(const CString& path, FileIdentity& identity)
 {
     // No data access and full sharing: this works on files that others hold
     // open, and disturbs nobody.
     CHandle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return file.IsValid() && ::GetFileInformationByHandle(file, &info);
-}
-
-bool IsSameFile(const CString& a, const CString& b)
-{
-    BY_HANDLE_FILE_INFORMATION infoA, infoB;
-    return GetFileIdentity(a, infoA) && GetFileIdentity(b, infoB) &&
-           infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber &&
-           infoA.nFileIndexHigh == infoB.nFileIndexHigh &&
-           infoA.nFileIndexLow == infoB.nFileIndexLow;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file.IsValid() || !::GetFileInformationByHandle(file, &info))
+        return false;
+    identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    return true;
 }

@@ -30,6 +30,18 @@ HANDLE CreateOrTruncate(const CString& path);
 // Whether anything, file or directory, is named path.
 bool PathExists(const CString& path);
 
-// Whether both paths name one existing file, however each is written
-// (letter case, short names, "..", hard links).
-bool IsSameFile(const CString& a, const CString& b);
+// What makes a file the same file however its path is written (letter
+// case, short names, "..", hard links): its volume and its index there.
+struct FileIdentity {
+    DWORD volume;
+    DWORD indexHigh;
+    DWORD indexLow;
+    bool operator==(const FileIdentity& other) const
+    {
+        return volume == other.volume && indexHigh == other.indexHigh && indexLow == other.indexLow;
+    }
+};
+
+// The identity of the existing file or directory at path; false when it
+// can't be had.
+bool GetFileIdentity(const CString& path, FileIdentity& identity);

@@ -14,9 +14,11 @@
 int CJobControl::RunMergeJob()
 {
     // Truncating the result must never destroy one of the files to merge.
-    if (PathExists(m_strJobPath)) {
+    FileIdentity resultId;
+    if (PathExists(m_strJobPath) && GetFileIdentity(m_strJobPath, resultId)) {
         for (const CString& name : m_fileList) {
-            if (IsSameFile(m_strJobPath, m_strListDir + name)) {
+            FileIdentity entryId;
+            if (GetFileIdentity(m_strListDir + name, entryId) && entryId == resultId) {
                 ShowError(IDS_RESULT_IS_SOURCE);
                 return 0;
             }

@@ -73,7 +73,7 @@ TEST(Slow, SourceOver4GiBIsCutAndMergedBackExactly)
     const int32_t blockSize = 1500000000;
     // A sparse file with marks around every offset that 32 bits would get wrong.
     const uint64_t marks[] = {0, (1ull << 31) - 8, (1ull << 32) - 8, (1ull << 32) + 1048576,
-                              1500000000 - 4, 3000000000ull, 4500000000ull, size - 16};
+                              1500000000 - 16, 3000000000ull, 4500000000ull, size - 16};
     {
         CHandle file(::CreateFileW(source.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
         ASSERT_TRUE(file.IsValid());
