@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <commctrl.h>
+#include <commdlg.h>
 #include <objbase.h>
 
 #include <atomic>
@@ -16,6 +17,7 @@ MainDialogDriver::MainDialogDriver() : m_dialog(new CMainDlg)
     m_thread = std::thread([this] {
         ::CoInitialize(nullptr);
         m_result = m_dialog->DoModal(nullptr, 0);
+        m_bClosed = true;
         ::CoUninitialize();
     });
     EXPECT_TRUE(WaitFor([this] {
@@ -142,7 +144,7 @@ bool MainDialogDriver::WaitIdle(DWORD timeoutMs)
 
 bool MainDialogDriver::WaitClosed(DWORD timeoutMs)
 {
-    return WaitFor([this] { return m_dialog->m_hWnd == nullptr; }, timeoutMs);
+    return WaitFor([this] { return m_dialog->m_hWnd == nullptr && m_bClosed; }, timeoutMs);
 }
 
 static HWND FileNameField(HWND dialog)
@@ -175,4 +177,43 @@ bool CancelFileDialog(const std::wstring& caption)
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDCANCEL)));
     return WaitFor([dialog] { return !::IsWindow(dialog); });
+}
+
+// The folder an explorer-style file dialog shows, without a trailing
+// backslash unless it is a drive's root.
+static std::wstring ShownFolder(HWND dialog)
+{
+    wchar_t folder[MAX_PATH] = L"";
+    DWORD_PTR length = 0;
+    if (!::SendMessageTimeoutW(dialog, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(folder),
+                               SMTO_NORMAL, kDeadlineMs, &length) ||
+        static_cast<LONG_PTR>(length) <= 0)
+        return std::wstring();
+    return folder;
+}
+
+static std::wstring FolderKey(std::wstring folder)
+{
+    if (folder.size() > 3 && folder.back() == L'\\')
+        folder.pop_back();
+    if (!folder.empty())
+        ::CharUpperBuffW(&folder[0], static_cast<DWORD>(folder.size()));
+    return folder;
+}
+
+bool ShowFolderInFileDialog(const std::wstring& caption, const std::wstring& directory)
+{
+    HWND dialog = WaitForOwnWindow(caption);
+    if (dialog == nullptr)
+        return false;
+    HWND field = FileNameField(dialog);
+    if (field == nullptr)
+        return false;
+    ::SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(directory.c_str()));
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
+    const std::wstring wanted = FolderKey(directory);
+    return WaitFor([dialog, &wanted] {
+        return ::IsWindow(dialog) && FolderKey(ShownFolder(dialog)) == wanted;
+    });
 }

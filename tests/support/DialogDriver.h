@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <thread>
@@ -61,7 +62,8 @@ private:
     HWND m_hDialog = nullptr;
     INT_PTR m_result = 0;
     HANDLE m_hShown = nullptr;
-    bool m_bClosed = false;
+    // Set by the dialog thread once DoModal has returned and m_result is in.
+    std::atomic<bool> m_bClosed{false};
 };
 
 // Answers the open or save dialog with that caption ("Open", "Save As") by
@@ -70,3 +72,7 @@ private:
 bool AnswerFileDialog(const std::wstring& caption, const std::wstring& text);
 // Cancels the open or save dialog with that caption.
 bool CancelFileDialog(const std::wstring& caption);
+// Makes the open or save dialog with that caption show directory, as a user
+// does by typing the directory into its file name field and pressing OK.
+// False when no such dialog came up or it did not show the directory in time.
+bool ShowFolderInFileDialog(const std::wstring& caption, const std::wstring& directory);

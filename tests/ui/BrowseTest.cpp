@@ -1,0 +1,421 @@
+// Choosing files through the platform's real open and save dialogs, the
+// order of the merge list, the names a separation hands over, and the
+// refusal of all of these while a job runs.
+#include <windows.h>
+#include <winioctl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "jobs/JobMessages.h"
+#include "support/DialogDriver.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+using Names = std::vector<std::wstring>;
+
+// A drive letter that names a directory for the life of the object, so that
+// the directory is a drive's root. Under Wine the letter is made through the
+// mount manager (Wine's own drive configuration); on Windows it is a DOS
+// device, as subst makes it.
+class MappedDrive {
+public:
+    explicit MappedDrive(const std::wstring& directory)
+    {
+        const DWORD used = ::GetLogicalDrives();
+        for (wchar_t letter = L'W'; letter >= L'H'; --letter) {
+            if (!(used & (1u << (letter - L'A')))) {
+                m_letter = letter;
+                break;
+            }
+        }
+        if (m_letter == 0)
+            return;
+        if (IsWine())
+            m_mapped = DefineWineDrive(UnixPath(directory));
+        else
+            m_mapped = ::DefineDosDeviceW(0, Device().c_str(), directory.c_str()) != FALSE;
+    }
+
+    ~MappedDrive()
+    {
+        if (!m_mapped)
+            return;
+        if (IsWine())
+            DefineWineDrive(std::string());
+        else
+            ::DefineDosDeviceW(DDD_REMOVE_DEFINITION, Device().c_str(), nullptr);
+    }
+
+    MappedDrive(const MappedDrive&) = delete;
+    MappedDrive& operator=(const MappedDrive&) = delete;
+
+    bool Mapped() const { return m_mapped; }
+    // "X:\"
+    std::wstring Root() const { return Device() + L"\\"; }
+
+private:
+    using UnixNameFunction = char*(CDECL*)(const wchar_t*);
+
+    static UnixNameFunction UnixName()
+    {
+        return reinterpret_cast<UnixNameFunction>(reinterpret_cast<void*>(
+            ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    }
+    static bool IsWine() { return UnixName() != nullptr; }
+
+    static std::string UnixPath(const std::wstring& directory)
+    {
+        char* name = UnixName()(directory.c_str());
+        if (name == nullptr)
+            return std::string();
+        std::string path = name;
+        ::HeapFree(::GetProcessHeap(), 0, name);
+        return path;
+    }
+
+    std::wstring Device() const { return std::wstring(1, m_letter) + L":"; }
+
+    // The mount manager's request to set (unixPath given) or remove a drive.
+    bool DefineWineDrive(const std::string& unixPath) const
+    {
+        struct UnixDrive {
+            ULONG size;
+            ULONG type;
+            ULONG fsType;
+            DWORD serial;
+            ULONGLONG unixDevice;
+            WCHAR letter;
+            USHORT mountPointOffset;
+            USHORT deviceOffset;
+            USHORT labelOffset;
+        };
+        const DWORD defineUnixDrive =
+            CTL_CODE(static_cast<ULONG>('m'), 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+
+        UnixDrive drive = {};
+        drive.type = unixPath.empty() ? DRIVE_NO_ROOT_DIR : DRIVE_FIXED;
+        drive.letter = static_cast<WCHAR>(m_letter - L'A' + L'a');
+        if (!unixPath.empty())
+            drive.mountPointOffset = sizeof(UnixDrive);
+        std::vector<char> request(sizeof(UnixDrive));
+        if (!unixPath.empty())
+            request.insert(request.end(), unixPath.c_str(), unixPath.c_str() + unixPath.size() + 1);
+        drive.size = static_cast<ULONG>(request.size());
+        std::memcpy(request.data(), &drive, sizeof(drive));
+
+        HANDLE manager = ::CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                       0, nullptr);
+        if (manager == INVALID_HANDLE_VALUE)
+            return false;
+        DWORD returned = 0;
+        const BOOL done = ::DeviceIoControl(manager, defineUnixDrive, request.data(),
+                                            static_cast<DWORD>(request.size()), nullptr, 0,
+                                            &returned, nullptr);
+        ::CloseHandle(manager);
+        return done != FALSE;
+    }
+
+    wchar_t m_letter = 0;
+    bool m_mapped = false;
+};
+
+void WriteFiles(const std::wstring& dir, const Names& names)
+{
+    uint32_t seed = 1;
+    for (const std::wstring& name : names) {
+        WriteBytes(dir + name, MakeBytes(100 + seed, seed));
+        ++seed;
+    }
+}
+
+// Runs the merge browse and chooses typed in the dialog showing dir.
+bool BrowseMerge(MainDialogDriver& driver, const std::wstring& dir, const std::wstring& typed)
+{
+    driver.Click(IDC_BROWSE_MERGE);
+    return ShowFolderInFileDialog(L"Open", dir) && AnswerFileDialog(L"Open", typed) &&
+           driver.Sync();
+}
+
+std::wstring ListDir(MainDialogDriver& driver)
+{
+    CMainDlg& dialog = driver.Object();
+    CLock lock(dialog.m_lock);
+    return dialog.m_strListDir;
+}
+
+bool AnyFileDialog()
+{
+    return FindOwnWindow(L"Open") != nullptr || FindOwnWindow(L"Save As") != nullptr;
+}
+
+// Closes whatever file dialog a failing test left open.
+void CancelFileDialogs()
+{
+    for (const wchar_t* caption : {L"Open", L"Save As"})
+        if (FindOwnWindow(caption) != nullptr)
+            CancelFileDialog(caption);
+}
+
+} // namespace
+
+TEST(Browse, SourceAndResultTakeTheChosenFullPath)
+{
+    TempDir dir;
+    WriteFiles(dir.Path(), {L"source.bin", L"old.bin"});
+    const Bytes old = ReadBytes(dir / L"old.bin");
+    MainDialogDriver driver;
+
+    driver.Click(IDC_BROWSE_SOURCE);
+    ASSERT_TRUE(AnswerFileDialog(L"Open", dir / L"source.bin"));
+    ASSERT_TRUE(driver.Sync());
+    EXPECT_EQ(dir / L"source.bin", driver.Text(IDC_SOURCE_FILE));
+
+    // A new file for the result...
+    driver.Click(IDC_BROWSE_RESULT);
+    ASSERT_TRUE(AnswerFileDialog(L"Save As", dir / L"new.bin"));
+    ASSERT_TRUE(driver.Sync());
+    EXPECT_EQ(dir / L"new.bin", driver.Text(IDC_RESULT_FILE));
+    EXPECT_FALSE(FileExists(dir / L"new.bin"));
+
+    // ...or an existing one, taken without a question and left as it is.
+    driver.Click(IDC_BROWSE_RESULT);
+    ASSERT_TRUE(AnswerFileDialog(L"Save As", dir / L"old.bin")) << "the save dialog asked something";
+    ASSERT_TRUE(driver.Sync());
+    EXPECT_EQ(dir / L"old.bin", driver.Text(IDC_RESULT_FILE));
+    EXPECT_EQ(old, ReadBytes(dir / L"old.bin"));
+
+    // Neither touches the merge side.
+    EXPECT_TRUE(driver.ListItems().empty());
+    EXPECT_EQ(L"", ListDir(driver));
+    EXPECT_EQ(dir / L"source.bin", driver.Text(IDC_SOURCE_FILE));
+    CancelFileDialogs();
+}
+
+TEST(Browse, MergeSelectionIsSortedAndReplacesTheList)
+{
+    TempDir dir;
+    TempDir other;
+    WriteFiles(dir.Path(), {L"b.bin", L"A.bin", L"c.bin"});
+    WriteFiles(other.Path(), {L"z.bin"});
+    MainDialogDriver driver;
+
+    ASSERT_TRUE(BrowseMerge(driver, dir.Path(), L"\"b.bin\" \"A.bin\" \"c.bin\""));
+    EXPECT_EQ((Names{L"A.bin", L"b.bin", L"c.bin"}), driver.ListItems());
+    EXPECT_EQ(LB_ERR, driver.ListSelection());
+    EXPECT_EQ(dir.Path(), ListDir(driver));
+
+    // One file chosen in the same dialog: the list is that one name.
+    ASSERT_TRUE(BrowseMerge(driver, dir.Path(), L"c.bin"));
+    EXPECT_EQ((Names{L"c.bin"}), driver.ListItems());
+    EXPECT_EQ(dir.Path(), ListDir(driver));
+
+    // Another directory, the file typed with its full path.
+    ASSERT_TRUE(BrowseMerge(driver, dir.Path(), other / L"z.bin"));
+    EXPECT_EQ((Names{L"z.bin"}), driver.ListItems());
+    EXPECT_EQ(other.Path(), ListDir(driver));
+    EXPECT_EQ(LB_ERR, driver.ListSelection());
+
+    // The chosen files need not exist; names equal but for case keep the
+    // dialog's order.
+    ASSERT_TRUE(BrowseMerge(driver, dir.Path(), L"\"y.dat\" \"X.dat\" \"x.dat\" \"w.dat\""));
+    EXPECT_EQ((Names{L"w.dat", L"X.dat", L"x.dat", L"y.dat"}), driver.ListItems());
+    ASSERT_TRUE(BrowseMerge(driver, dir.Path(), L"\"x.dat\" \"X.dat\""));
+    EXPECT_EQ((Names{L"x.dat", L"X.dat"}), driver.ListItems());
+    CancelFileDialogs();
+}
+
+// In a drive's root the directory text already ends in a backslash, and the
+// multiple form adds another; the joined paths still name the files.
+TEST(Browse, MergeSelectionInADriveRoot)
+{
+    TempDir dir;
+    WriteFiles(dir.Path(), {L"b.bin", L"a.bin"});
+    MappedDrive drive(dir.Path());
+    ASSERT_TRUE(drive.Mapped()) << "no drive letter for " << Narrow(dir.Path());
+    const std::wstring root = drive.Root();
+    ASSERT_EQ(ReadBytes(dir / L"a.bin"), ReadBytes(root + L"a.bin"));
+    MainDialogDriver driver;
+
+    ASSERT_TRUE(BrowseMerge(driver, root, L"\"b.bin\" \"a.bin\""));
+    EXPECT_EQ((Names{L"a.bin", L"b.bin"}), driver.ListItems());
+    const std::wstring listDir = ListDir(driver);
+    EXPECT_EQ(root + L"\\", listDir);
+    for (const std::wstring& name : driver.ListItems()) {
+        SCOPED_TRACE(Narrow(listDir + name));
+        EXPECT_TRUE(FileExists(listDir + name));
+        EXPECT_EQ(ReadBytes(dir / name), ReadBytes(listDir + name));
+    }
+
+    // One file: the path's own last backslash, once.
+    ASSERT_TRUE(BrowseMerge(driver, root, L"b.bin"));
+    EXPECT_EQ((Names{L"b.bin"}), driver.ListItems());
+    EXPECT_EQ(root, ListDir(driver));
+    CancelFileDialogs();
+}
+
+TEST(Browse, CancelChangesNothing)
+{
+    TempDir dir;
+    WriteFiles(dir.Path(), {L"a.bin", L"b.bin"});
+    MainDialogDriver driver;
+    driver.Click(IDC_BROWSE_SOURCE);
+    ASSERT_TRUE(AnswerFileDialog(L"Open", dir / L"a.bin"));
+    driver.Click(IDC_BROWSE_RESULT);
+    ASSERT_TRUE(AnswerFileDialog(L"Save As", dir / L"out.bin"));
+    ASSERT_TRUE(BrowseMerge(driver, dir.Path(), L"\"b.bin\" \"a.bin\""));
+    driver.SendToItem(IDC_MERGE_LIST, LB_SETCURSEL, 1);
+
+    for (int button : {IDC_BROWSE_SOURCE, IDC_BROWSE_MERGE, IDC_BROWSE_RESULT}) {
+        SCOPED_TRACE(button);
+        driver.Click(button);
+        ASSERT_TRUE(CancelFileDialog(button == IDC_BROWSE_RESULT ? L"Save As" : L"Open"));
+        ASSERT_TRUE(driver.Sync());
+        EXPECT_EQ(dir / L"a.bin", driver.Text(IDC_SOURCE_FILE));
+        EXPECT_EQ(dir / L"out.bin", driver.Text(IDC_RESULT_FILE));
+        EXPECT_EQ((Names{L"a.bin", L"b.bin"}), driver.ListItems());
+        EXPECT_EQ(1, driver.ListSelection());
+        EXPECT_EQ(dir.Path(), ListDir(driver));
+    }
+    CancelFileDialogs();
+}
+
+TEST(MergeList, UpAndDownMoveTheSelectedItemByOne)
+{
+    MainDialogDriver driver;
+    // Inserted at the end, so out of sorted order on purpose.
+    for (const wchar_t* name : {L"one", L"two", L"three"})
+        driver.SendToItem(IDC_MERGE_LIST, LB_INSERTSTRING, static_cast<WPARAM>(-1),
+                          reinterpret_cast<LPARAM>(name));
+
+    struct Step {
+        int button;
+        Names items;
+        int selection;
+    };
+    const Step steps[] = {
+        // Nothing selected: nothing moves.
+        {IDC_UP, {L"one", L"two", L"three"}, LB_ERR},
+        {IDC_DOWN, {L"one", L"two", L"three"}, LB_ERR},
+    };
+    for (const Step& step : steps) {
+        driver.Click(step.button);
+        ASSERT_TRUE(driver.Sync());
+        EXPECT_EQ(step.items, driver.ListItems());
+        EXPECT_EQ(step.selection, driver.ListSelection());
+    }
+
+    driver.SendToItem(IDC_MERGE_LIST, LB_SETCURSEL, 0);
+    const Step moves[] = {
+        {IDC_UP, {L"one", L"two", L"three"}, 0},   // at the top
+        {IDC_DOWN, {L"two", L"one", L"three"}, 1},
+        {IDC_DOWN, {L"two", L"three", L"one"}, 2},
+        {IDC_DOWN, {L"two", L"three", L"one"}, 2}, // at the bottom
+        {IDC_UP, {L"two", L"one", L"three"}, 1},
+        {IDC_UP, {L"one", L"two", L"three"}, 0},
+    };
+    for (size_t i = 0; i < std::size(moves); ++i) {
+        SCOPED_TRACE("move #" + std::to_string(i));
+        driver.Click(moves[i].button);
+        ASSERT_TRUE(driver.Sync());
+        EXPECT_EQ(moves[i].items, driver.ListItems());
+        EXPECT_EQ(moves[i].selection, driver.ListSelection());
+    }
+
+    // A list of one: neither way.
+    driver.SendToItem(IDC_MERGE_LIST, LB_RESETCONTENT);
+    driver.SendToItem(IDC_MERGE_LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"only"));
+    driver.SendToItem(IDC_MERGE_LIST, LB_SETCURSEL, 0);
+    for (int button : {IDC_UP, IDC_DOWN}) {
+        driver.Click(button);
+        ASSERT_TRUE(driver.Sync());
+        EXPECT_EQ((Names{L"only"}), driver.ListItems());
+        EXPECT_EQ(0, driver.ListSelection());
+    }
+}
+
+// Each WM_ADD_MERGE_ITEM moves the first waiting name to the end of the list
+// and selects it, whatever the list's sorting would say.
+TEST(MergeList, HandedOverNamesAreAppendedOneAtATime)
+{
+    MainDialogDriver driver;
+    CMainDlg& dialog = driver.Object();
+    for (const wchar_t* name : {L"m.bin", L"z.bin"})
+        driver.SendToItem(IDC_MERGE_LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    {
+        CLock lock(dialog.m_lock);
+        dialog.m_fileList = {L"f_00001.dat", L"f_00002.dat", L"A_first.dat"};
+    }
+
+    const Names expected[] = {
+        {L"m.bin", L"z.bin", L"f_00001.dat"},
+        {L"m.bin", L"z.bin", L"f_00001.dat", L"f_00002.dat"},
+        {L"m.bin", L"z.bin", L"f_00001.dat", L"f_00002.dat", L"A_first.dat"},
+    };
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        SCOPED_TRACE("message #" + std::to_string(i));
+        driver.Post(WM_ADD_MERGE_ITEM);
+        ASSERT_TRUE(driver.Sync());
+        EXPECT_EQ(expected[i], driver.ListItems());
+        EXPECT_EQ(static_cast<int>(expected[i].size()) - 1, driver.ListSelection());
+        CLock lock(dialog.m_lock);
+        EXPECT_EQ(std::size(expected) - 1 - i, dialog.m_fileList.size());
+    }
+
+    // Nothing waiting: nothing changes, the selection neither.
+    driver.SendToItem(IDC_MERGE_LIST, LB_SETCURSEL, 1);
+    driver.Post(WM_ADD_MERGE_ITEM);
+    driver.Post(WM_ADD_MERGE_ITEM, 1, 2);
+    ASSERT_TRUE(driver.Sync());
+    EXPECT_EQ(expected[2], driver.ListItems());
+    EXPECT_EQ(1, driver.ListSelection());
+}
+
+// While a separation waits for its success box to be dismissed the job still
+// runs: every browse, Up and Down is ignored without a word.
+TEST(Browse, RefusedWhileAJobRuns)
+{
+    TempDir dir;
+    TempDir other;
+    WriteBytes(dir / L"src.bin", MakeBytes(3000, 7));
+    WriteFiles(other.Path(), {L"x.bin"});
+    MainDialogDriver driver;
+
+    driver.SetText(IDC_SOURCE_FILE, dir / L"src.bin");
+    driver.SetText(IDC_BLOCK_SIZE, L"1");
+    driver.Click(IDC_KBYTE);
+    driver.Click(IDC_SEPARATE);
+    HWND notice = WaitForOwnWindow(L"Notice");
+    ASSERT_NE(nullptr, notice) << "the separation did not finish";
+    ASSERT_TRUE(driver.Sync());
+    ASSERT_TRUE(driver.Object().IsJobRunning());
+    const Names blocks = {L"src_00000.bin", L"src_00001.bin", L"src_00002.bin"};
+    ASSERT_EQ(blocks, driver.ListItems());
+    driver.SendToItem(IDC_MERGE_LIST, LB_SETCURSEL, 1);
+
+    for (int button : {IDC_BROWSE_SOURCE, IDC_BROWSE_MERGE, IDC_BROWSE_RESULT, IDC_UP, IDC_DOWN})
+        driver.Click(button);
+    ASSERT_TRUE(driver.Sync());
+    EXPECT_FALSE(AnyFileDialog());
+    CancelFileDialogs();
+    EXPECT_EQ(blocks, driver.ListItems());
+    EXPECT_EQ(1, driver.ListSelection());
+    EXPECT_EQ(dir / L"src.bin", driver.Text(IDC_SOURCE_FILE));
+    EXPECT_EQ(L"", driver.Text(IDC_RESULT_FILE));
+    EXPECT_EQ(dir.Path(), ListDir(driver));
+
+    // Once the box is gone the job ends, and the same clicks work again.
+    ASSERT_TRUE(DismissBox(notice));
+    ASSERT_TRUE(driver.WaitIdle());
+    driver.Click(IDC_UP);
+    ASSERT_TRUE(driver.Sync());
+    EXPECT_EQ((Names{L"src_00001.bin", L"src_00000.bin", L"src_00002.bin"}), driver.ListItems());
+    ASSERT_TRUE(BrowseMerge(driver, other.Path(), L"x.bin"));
+    EXPECT_EQ((Names{L"x.bin"}), driver.ListItems());
+    CancelFileDialogs();
+}

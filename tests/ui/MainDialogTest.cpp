@@ -1,0 +1,185 @@
+// The main window's own handlers: opening, the unit radio buttons, the
+// progress bar, the routing of notifications, and closing.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "jobs/JobMessages.h"
+#include "support/DialogDriver.h"
+
+namespace {
+
+// The top-level windows of this process that a handler could have shown.
+bool AnyBoxOrFileDialog()
+{
+    for (const wchar_t* caption : {L"Open", L"Save As", L"Error", L"Notice"})
+        if (FindOwnWindow(caption) != nullptr)
+            return true;
+    return false;
+}
+
+} // namespace
+
+TEST(MainDialog, OpensCentredWithMegabytesCheckedAndFieldsEmpty)
+{
+    MainDialogDriver driver;
+    HWND dialog = driver.Dialog();
+
+    RECT work = {};
+    ASSERT_TRUE(::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    RECT window = {};
+    ASSERT_TRUE(::GetWindowRect(dialog, &window));
+    const LONG width = window.right - window.left;
+    const LONG height = window.bottom - window.top;
+    EXPECT_NEAR((work.left + work.right) / 2 - width / 2, window.left, 1);
+    EXPECT_NEAR((work.top + work.bottom) / 2 - height / 2, window.top, 1);
+
+    EXPECT_NE(0, ::SendMessageW(dialog, WM_GETICON, ICON_BIG, 0));
+    EXPECT_NE(0, ::SendMessageW(dialog, WM_GETICON, ICON_SMALL, 0));
+
+    EXPECT_TRUE(driver.IsChecked(IDC_MBYTE));
+    EXPECT_FALSE(driver.IsChecked(IDC_KBYTE));
+    EXPECT_EQ(L"", driver.Text(IDC_SOURCE_FILE));
+    EXPECT_EQ(L"", driver.Text(IDC_BLOCK_SIZE));
+    EXPECT_EQ(L"", driver.Text(IDC_RESULT_FILE));
+    EXPECT_TRUE(driver.ListItems().empty());
+    EXPECT_EQ(0, driver.ProgressLow());
+    EXPECT_EQ(100, driver.ProgressHigh());
+    EXPECT_EQ(0, driver.ProgressPos());
+
+    // The handles the handlers work through are the dialog's controls.
+    CMainDlg& object = driver.Object();
+    EXPECT_EQ(driver.Item(IDC_SOURCE_FILE), object.m_hSourceEdit);
+    EXPECT_EQ(driver.Item(IDC_BLOCK_SIZE), object.m_hBlockSizeEdit);
+    EXPECT_EQ(driver.Item(IDC_MBYTE), object.m_hMByteRadio);
+    EXPECT_EQ(driver.Item(IDC_KBYTE), object.m_hKByteRadio);
+    EXPECT_EQ(driver.Item(IDC_MERGE_LIST), object.m_hMergeList);
+    EXPECT_EQ(driver.Item(IDC_RESULT_FILE), object.m_hResultEdit);
+    EXPECT_EQ(driver.Item(IDC_PROGRESS), object.m_hProgress);
+    EXPECT_FALSE(object.IsJobRunning());
+    EXPECT_EQ(JOB_NONE, object.m_nJobKind.load());
+
+    // The focus starts in the first tab stop, the source file edit.
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    ASSERT_TRUE(::GetGUIThreadInfo(::GetWindowThreadProcessId(dialog, nullptr), &info));
+    EXPECT_EQ(driver.Item(IDC_SOURCE_FILE), info.hwndFocus);
+}
+
+// Whatever the order of clicks, exactly the last clicked unit is checked:
+// as the handlers' commands alone, and as real clicks on the buttons (which
+// check themselves first; each starts a group of its own, so the dialog
+// manager clears neither).
+TEST(MainDialog, UnitRadioButtonsStayExclusive)
+{
+    MainDialogDriver driver;
+    const std::vector<int> clicks = {IDC_KBYTE, IDC_KBYTE, IDC_MBYTE, IDC_MBYTE, IDC_KBYTE,
+                                     IDC_MBYTE, IDC_KBYTE};
+    for (bool real : {false, true}) {
+        for (size_t i = 0; i < clicks.size(); ++i) {
+            SCOPED_TRACE((real ? "real click #" : "command #") + std::to_string(i));
+            if (real)
+                driver.SendToItem(clicks[i], BM_CLICK);
+            else
+                driver.Click(clicks[i]);
+            ASSERT_TRUE(driver.Sync());
+            EXPECT_EQ(clicks[i] == IDC_MBYTE, driver.IsChecked(IDC_MBYTE));
+            EXPECT_EQ(clicks[i] == IDC_KBYTE, driver.IsChecked(IDC_KBYTE));
+        }
+    }
+}
+
+// The bar takes the whole 32-bit range and position the jobs post, and
+// either end message empties it.
+TEST(MainDialog, ProgressTakesTheFullRangeAndEmptiesAtEitherEnd)
+{
+    MainDialogDriver driver;
+    for (UINT end : {WM_SEPARATE_END, WM_MERGE_END}) {
+        SCOPED_TRACE(end == WM_SEPARATE_END ? "separate end" : "merge end");
+        driver.Post(WM_PROGRESS_RANGE, 1, 200000);
+        driver.Post(WM_PROGRESS_POS, 150000);
+        ASSERT_TRUE(driver.Sync());
+        EXPECT_EQ(1, driver.ProgressLow());
+        EXPECT_EQ(200000, driver.ProgressHigh());
+        EXPECT_EQ(150000, driver.ProgressPos());
+
+        // Past the end the bar holds the position at its high end.
+        driver.Post(WM_PROGRESS_POS, 250000);
+        ASSERT_TRUE(driver.Sync());
+        EXPECT_EQ(200000, driver.ProgressPos());
+
+        driver.Post(end);
+        ASSERT_TRUE(driver.Sync());
+        EXPECT_EQ(0, driver.ProgressLow());
+        EXPECT_EQ(0, driver.ProgressHigh());
+        EXPECT_EQ(0, driver.ProgressPos());
+    }
+}
+
+// Only BN_CLICKED starts what a button stands for; its other notifications
+// with the same id do nothing.
+TEST(MainDialog, ButtonNotificationsOtherThanClickedDoNothing)
+{
+    MainDialogDriver driver;
+    // A state that any of the handlers would change: K Byte checked, a list
+    // with its middle item selected (Up and Down would move it), empty paths
+    // (Separate and Merge would complain, the browse buttons open a dialog).
+    driver.Click(IDC_KBYTE);
+    for (const wchar_t* name : {L"a.bin", L"b.bin", L"c.bin"})
+        driver.SendToItem(IDC_MERGE_LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    driver.SendToItem(IDC_MERGE_LIST, LB_SETCURSEL, 1);
+    driver.Post(WM_PROGRESS_RANGE, 1, 10);
+    driver.Post(WM_PROGRESS_POS, 4);
+    ASSERT_TRUE(driver.Sync());
+    ASSERT_TRUE(driver.IsChecked(IDC_KBYTE));
+
+    const int buttons[] = {IDC_BROWSE_SOURCE, IDC_MBYTE,        IDC_KBYTE, IDC_SEPARATE,
+                           IDC_CANCEL_SEPARATE, IDC_BROWSE_MERGE, IDC_UP,    IDC_DOWN,
+                           IDC_BROWSE_RESULT, IDC_MERGE,         IDC_CANCEL_MERGE};
+    const WORD codes[] = {BN_DOUBLECLICKED, BN_SETFOCUS, BN_KILLFOCUS, BN_PUSHED, BN_UNPUSHED};
+    for (int id : buttons)
+        for (WORD code : codes)
+            driver.Click(id, code);
+    ASSERT_TRUE(driver.Sync());
+
+    EXPECT_FALSE(AnyBoxOrFileDialog());
+    EXPECT_FALSE(driver.IsChecked(IDC_MBYTE));
+    EXPECT_TRUE(driver.IsChecked(IDC_KBYTE));
+    EXPECT_EQ((std::vector<std::wstring>{L"a.bin", L"b.bin", L"c.bin"}), driver.ListItems());
+    EXPECT_EQ(1, driver.ListSelection());
+    EXPECT_EQ(L"", driver.Text(IDC_SOURCE_FILE));
+    EXPECT_EQ(L"", driver.Text(IDC_RESULT_FILE));
+    EXPECT_EQ(4, driver.ProgressPos());
+    EXPECT_FALSE(driver.Object().IsJobRunning());
+    EXPECT_TRUE(::IsWindow(driver.Dialog()));
+}
+
+// Exit, Escape and Enter (IDCANCEL), IDOK and the close box (WM_CLOSE) all
+// end the dialog with 2, whatever the notification code.
+TEST(MainDialog, EveryCloseEndsWithTwo)
+{
+    struct Way {
+        const char* name;
+        UINT msg;
+        WPARAM wParam;
+    };
+    const Way ways[] = {
+        {"Exit clicked", WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED)},
+        {"IDCANCEL, other code", WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_DOUBLECLICKED)},
+        {"IDOK", WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)},
+        {"IDOK, other code", WM_COMMAND, MAKEWPARAM(IDOK, 1)},
+        {"WM_CLOSE", WM_CLOSE, 0},
+        {"close box", WM_SYSCOMMAND, SC_CLOSE},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        MainDialogDriver driver;
+        driver.Post(way.msg, way.wParam);
+        ASSERT_TRUE(driver.WaitClosed());
+        EXPECT_EQ(2, driver.Result());
+    }
+}
