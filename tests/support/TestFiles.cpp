@@ -71,6 +71,78 @@ void WriteBytes(const std::wstring& path, const Bytes& bytes)
     }
 }
 
+void WriteBigFile(const std::wstring& path, uint64_t size, uint32_t seed)
+{
+    constexpr uint64_t kPiece = 16u << 20;
+    CHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file.IsValid()) << "cannot write " << Narrow(path);
+    for (uint64_t done = 0, piece = 0; done < size; ++piece) {
+        const Bytes bytes = MakeBytes(std::min(kPiece, size - done),
+                                      seed * 7919u + static_cast<uint32_t>(piece));
+        DWORD written = 0;
+        ASSERT_TRUE(::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                                nullptr) &&
+                    written == bytes.size())
+            << "cannot write " << Narrow(path);
+        done += written;
+    }
+}
+
+namespace {
+// Reads a file from an offset on, piece by piece.
+class PieceReader {
+public:
+    PieceReader(const std::wstring& path, uint64_t offset)
+        : m_file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
+    {
+        LARGE_INTEGER to;
+        to.QuadPart = static_cast<LONGLONG>(offset);
+        m_ok = m_file.IsValid() && ::SetFilePointerEx(m_file, to, nullptr, FILE_BEGIN);
+    }
+    // Reads exactly length bytes into buffer; false at the end or on failure.
+    bool Read(unsigned char* buffer, DWORD length)
+    {
+        while (m_ok && length > 0) {
+            DWORD read = 0;
+            if (!::ReadFile(m_file, buffer, length, &read, nullptr) || read == 0)
+                m_ok = false;
+            buffer += read;
+            length -= read;
+        }
+        return m_ok;
+    }
+
+private:
+    CHandle m_file;
+    bool m_ok;
+};
+} // namespace
+
+bool SameBytes(const std::wstring& a, uint64_t offsetA, const std::wstring& b, uint64_t offsetB,
+               uint64_t length)
+{
+    constexpr uint64_t kPiece = 4u << 20;
+    PieceReader readerA(a, offsetA), readerB(b, offsetB);
+    Bytes bufferA(static_cast<size_t>(std::min(kPiece, length)));
+    Bytes bufferB(bufferA.size());
+    for (uint64_t done = 0; done < length;) {
+        const DWORD part = static_cast<DWORD>(std::min(kPiece, length - done));
+        if (!readerA.Read(bufferA.data(), part) || !readerB.Read(bufferB.data(), part) ||
+            !std::equal(bufferA.begin(), bufferA.begin() + part, bufferB.begin()))
+            return false;
+        done += part;
+    }
+    return true;
+}
+
+bool SameFiles(const std::wstring& a, const std::wstring& b)
+{
+    return FileExists(a) && FileExists(b) && FileSizeOf(a) == FileSizeOf(b) &&
+           SameBytes(a, 0, b, 0, FileSizeOf(a));
+}
+
 Bytes ReadBytes(const std::wstring& path)
 {
     CHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,

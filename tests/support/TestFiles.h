@@ -30,6 +30,15 @@ private:
 Bytes MakeBytes(uint64_t size, uint32_t seed);
 
 void WriteBytes(const std::wstring& path, const Bytes& bytes);
+// Writes a file of size pseudo-random bytes from seed, piece by piece, so
+// that files of hundreds of megabytes need little memory.
+void WriteBigFile(const std::wstring& path, uint64_t size, uint32_t seed);
+// Whether length bytes of a from offsetA equal those of b from offsetB; false
+// when either file is shorter. Reads piece by piece.
+bool SameBytes(const std::wstring& a, uint64_t offsetA, const std::wstring& b, uint64_t offsetB,
+               uint64_t length);
+// Whether both files have the same size and bytes.
+bool SameFiles(const std::wstring& a, const std::wstring& b);
 Bytes ReadBytes(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 uint64_t FileSizeOf(const std::wstring& path);

@@ -29,6 +29,8 @@ struct WindowQuery {
     const std::wstring* caption;
     const wchar_t* className;
     HWND found;
+    DWORD processId = ::GetCurrentProcessId();
+    bool visibleOnly = true;
 };
 
 BOOL CALLBACK MatchWindow(HWND hWnd, LPARAM param)
@@ -36,7 +38,7 @@ BOOL CALLBACK MatchWindow(HWND hWnd, LPARAM param)
     auto* query = reinterpret_cast<WindowQuery*>(param);
     DWORD process = 0;
     ::GetWindowThreadProcessId(hWnd, &process);
-    if (process != ::GetCurrentProcessId() || !::IsWindowVisible(hWnd))
+    if (process != query->processId || (query->visibleOnly && !::IsWindowVisible(hWnd)))
         return TRUE;
     wchar_t className[64] = L"";
     ::GetClassNameW(hWnd, className, 64);
@@ -52,6 +54,22 @@ HWND FindOwnWindow(const std::wstring& caption, const wchar_t* className)
     WindowQuery query = {&caption, className, nullptr};
     ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
     return query.found;
+}
+
+HWND FindProcessWindow(DWORD processId, const std::wstring& caption, const wchar_t* className)
+{
+    WindowQuery query = {&caption, className, nullptr};
+    query.processId = processId;
+    ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
+bool OwnWindowExists(const std::wstring& caption, const wchar_t* className)
+{
+    WindowQuery query = {&caption, className, nullptr};
+    query.visibleOnly = false;
+    ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
+    return query.found != nullptr;
 }
 
 HWND WaitForOwnWindow(const std::wstring& caption, const wchar_t* className, DWORD timeoutMs)

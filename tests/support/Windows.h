@@ -19,6 +19,14 @@ void PumpMessages();
 // A visible top-level window of this process with that caption and class.
 HWND FindOwnWindow(const std::wstring& caption, const wchar_t* className = L"#32770");
 
+// A visible top-level window of process processId with that caption and class.
+HWND FindProcessWindow(DWORD processId, const std::wstring& caption,
+                       const wchar_t* className = L"#32770");
+
+// Whether this process has a top-level window of that caption and class,
+// shown or not yet shown.
+bool OwnWindowExists(const std::wstring& caption, const wchar_t* className = L"#32770");
+
 // Waits for such a window; null when the deadline passed.
 HWND WaitForOwnWindow(const std::wstring& caption, const wchar_t* className = L"#32770",
                       DWORD timeoutMs = kDeadlineMs);

@@ -1,0 +1,492 @@
+// Separate, Merge, both Cancel buttons and Exit, driven through the real main
+// dialog: the input checks with their exact texts, the order of the merge,
+// stopping a job, and what the window does while a job's box is open.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "ui/CommandSteps.h"
+
+namespace {
+
+constexpr bool kMegabytes = true;
+constexpr bool kKilobytes = false;
+
+void SetBlockSize(const MainDialogDriver& driver, const std::wstring& text, bool megabytes)
+{
+    // WM_SETTEXT puts the text in as a paste would, past the digits-only style.
+    driver.SetText(IDC_BLOCK_SIZE, text);
+    driver.Click(megabytes ? IDC_MBYTE : IDC_KBYTE);
+    ASSERT_TRUE(driver.Sync());
+}
+
+// Separates source into blocks of blockSize given as text; waits for the
+// success box and for the end of the job.
+void Separate(MainDialogDriver& driver, const std::wstring& source, const std::wstring& text,
+              bool megabytes)
+{
+    driver.SetText(IDC_SOURCE_FILE, source);
+    SetBlockSize(driver, text, megabytes);
+    EXPECT_EQ(kSeparated, RunJob(driver, IDC_SEPARATE));
+}
+
+// The names of the files of dir that start with stem followed by "_".
+std::vector<std::wstring> BlocksOnDisk(const TempDir& dir, const std::wstring& stem)
+{
+    std::vector<std::wstring> blocks;
+    for (const std::wstring& name : ListNames(dir.Path())) {
+        if (name.compare(0, stem.size() + 1, stem + L"_") == 0)
+            blocks.push_back(name);
+    }
+    return blocks;
+}
+
+// After a separation of source into 1 MiB blocks was stopped: the list holds
+// the first k block names, each a complete and true block; on disk there is
+// at most one more block, the one under way, of whole chunks (0 bytes with
+// 1 MiB blocks). Returns k.
+size_t ExpectOnlyCompleteBlocksListed(const TempDir& dir, const std::wstring& source,
+                                      const std::vector<std::wstring>& listed, int allBlocks)
+{
+    const std::vector<std::wstring> names = BlockNames(L"big", L".bin", allBlocks);
+    const size_t k = listed.size();
+    EXPECT_LT(k, static_cast<size_t>(allBlocks)) << "the job was not stopped";
+    EXPECT_EQ(std::vector<std::wstring>(names.begin(), names.begin() + k), listed);
+    for (size_t n = 0; n < k; ++n) {
+        EXPECT_EQ(kMiB, FileSizeOf(dir / names[n])) << Narrow(names[n]);
+        EXPECT_TRUE(SameBytes(dir / names[n], 0, source, n * kMiB, kMiB)) << Narrow(names[n]);
+    }
+    const std::vector<std::wstring> onDisk = BlocksOnDisk(dir, L"big");
+    EXPECT_TRUE(onDisk.size() == k || onDisk.size() == k + 1) << onDisk.size() << " blocks on disk";
+    if (onDisk.size() == k + 1) {
+        EXPECT_EQ(0u, FileSizeOf(dir / names[k])) << "the block under way";
+    }
+    return k;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- refusals
+
+TEST(SeparateCommand, BothEditsEmptyShowsOnlyThatNoFileIsChosen)
+{
+    MainDialogDriver driver;
+    ExpectRefusal(driver, IDC_SEPARATE, kNoSource);
+    // The block size is not looked at before the source.
+    driver.SetText(IDC_BLOCK_SIZE, L"0");
+    ExpectRefusal(driver, IDC_SEPARATE, kNoSource);
+    EXPECT_TRUE(driver.Object().m_strJobPath.empty());
+    EXPECT_TRUE(driver.Object().m_strListDir.empty());
+}
+
+TEST(SeparateCommand, ReadsThePastedBlockSizeTextAndRefusesWhatDoesNotFit)
+{
+    TempDir dir;
+    const std::wstring source = dir / L"small.dat";
+    WriteBytes(source, MakeBytes(6000, 3));
+    MainDialogDriver driver;
+    driver.SetText(IDC_SOURCE_FILE, source);
+
+    struct Case {
+        const wchar_t* text;
+        bool megabytes;
+        int32_t blockSize;          // 0: refused
+        const std::wstring* error;  // the refusal's text
+    };
+    const Case cases[] = {
+        {L"5", kMegabytes, 5 * 1048576, nullptr},
+        {L"+5", kKilobytes, 5120, nullptr},
+        {L"0", kMegabytes, 0, &kBadBlockSize},
+        {L"  5", kKilobytes, 5120, nullptr},
+        {L"", kKilobytes, 0, &kBadBlockSize},
+        {L"12ab", kKilobytes, 12288, nullptr},
+        {L"abc", kKilobytes, 0, &kBadBlockSize},
+        {L"-5", kMegabytes, 0, &kBadBlockSize},
+        // Ten characters are cut to nine: 000000005, not 51.
+        {L"0000000051", kKilobytes, 5120, nullptr},
+        // Cut to 123456789, which is far too big in kilobytes.
+        {L"1234567890", kKilobytes, 0, &kBlockSizeTooBig},
+        {L"2048", kMegabytes, 0, &kBlockSizeTooBig},
+        {L"2097152", kKilobytes, 0, &kBlockSizeTooBig},
+        {L"999999999", kMegabytes, 0, &kBlockSizeTooBig},
+        {L"2047", kMegabytes, 2047 * 1048576, nullptr},
+        {L"2097151", kKilobytes, 2097151 * 1024, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("block size \"" + Narrow(c.text) + (c.megabytes ? "\" M" : "\" K"));
+        const std::vector<std::wstring> before = driver.ListItems();
+        const int32_t sizeBefore = driver.Object().m_nBlockSize;
+        SetBlockSize(driver, c.text, c.megabytes);
+        if (c.error != nullptr) {
+            ExpectRefusal(driver, IDC_SEPARATE, *c.error);
+            EXPECT_EQ(before, driver.ListItems()) << "a refused Separate keeps the list";
+            EXPECT_EQ(sizeBefore, driver.Object().m_nBlockSize);
+            continue;
+        }
+        EXPECT_EQ(kSeparated, RunJob(driver, IDC_SEPARATE));
+        EXPECT_EQ(c.blockSize, driver.Object().m_nBlockSize);
+        const int blocks = c.blockSize < 6000 ? 2 : 1;
+        EXPECT_EQ(BlockNames(L"small", L".dat", blocks), driver.ListItems());
+        EXPECT_EQ(static_cast<uint64_t>(std::min<int32_t>(c.blockSize, 6000)),
+                  FileSizeOf(dir / L"small_00000.dat"));
+    }
+}
+
+TEST(SeparateCommand, RefusedSeparateKeepsTheListAndItsDirectory)
+{
+    // Directory A holds a source cut into blocks; directory B holds another
+    // source and, to catch a merge that looks in the wrong place, files
+    // named like A's blocks with other bytes.
+    TempDir a, b;
+    const std::wstring source = a / L"doc.bin";
+    WriteBytes(source, MakeBytes(3 * kMiB + 7, 5));
+    for (const std::wstring& name : BlockNames(L"doc", L".bin", 4))
+        WriteBytes(b / name, MakeBytes(kMiB, 99));
+    WriteBytes(b / L"other.bin", MakeBytes(100, 6));
+
+    MainDialogDriver driver;
+    Separate(driver, source, L"1", kMegabytes);
+    const std::vector<std::wstring> names = BlockNames(L"doc", L".bin", 4);
+    ASSERT_EQ(names, driver.ListItems());
+    ASSERT_EQ(a.Path(), driver.Object().m_strListDir);
+
+    driver.SetText(IDC_SOURCE_FILE, b / L"other.bin");
+    SetBlockSize(driver, L"0", kMegabytes);
+    ExpectRefusal(driver, IDC_SEPARATE, kBadBlockSize);
+    SetBlockSize(driver, L"2048", kMegabytes);
+    ExpectRefusal(driver, IDC_SEPARATE, kBlockSizeTooBig);
+    EXPECT_EQ(a.Path(), driver.Object().m_strListDir);
+    EXPECT_EQ(source, driver.Object().m_strJobPath);
+    EXPECT_EQ(names, driver.ListItems());
+    EXPECT_TRUE(BlocksOnDisk(b, L"other").empty());
+
+    // The list still names A's blocks, so a merge rebuilds A's source.
+    driver.SetText(IDC_RESULT_FILE, b / L"joined.bin");
+    EXPECT_EQ(kMerged, RunJob(driver, IDC_MERGE));
+    EXPECT_TRUE(SameFiles(source, b / L"joined.bin"));
+}
+
+TEST(MergeCommand, RefusesWithoutResultFirstThenWithoutFiles)
+{
+    TempDir dir;
+    MainDialogDriver driver;
+    // Both missing: only the result is reported.
+    ExpectRefusal(driver, IDC_MERGE, kNoResult);
+    driver.SetText(IDC_RESULT_FILE, dir / L"out.bin");
+    ExpectRefusal(driver, IDC_MERGE, kNoMergeFiles);
+    EXPECT_FALSE(FileExists(dir / L"out.bin")) << "a refused merge writes nothing";
+}
+
+TEST(MergeCommand, AResultThatIsOneOfTheListedFilesIsRefusedAndKept)
+{
+    TempDir dir;
+    const std::wstring source = dir / L"keep.bin";
+    WriteBytes(source, MakeBytes(2 * kMiB + 9, 12));
+    MainDialogDriver driver;
+    Separate(driver, source, L"1", kMegabytes);
+    const std::vector<std::wstring> names = BlockNames(L"keep", L".bin", 3);
+    ASSERT_EQ(names, driver.ListItems());
+
+    // The second block, spelt in other letter case.
+    driver.SetText(IDC_RESULT_FILE, dir / L"KEEP_00001.BIN");
+    driver.Click(IDC_MERGE);
+    ASSERT_TRUE(driver.Sync());
+    EXPECT_EQ(kResultIsListed, TakeJobBox(driver, L"Error"));
+    ASSERT_TRUE(driver.WaitIdle());
+    EXPECT_TRUE(NoBox());
+    ExpectEmptyBar(driver);
+    EXPECT_TRUE(SameBytes(dir / names[1], 0, source, kMiB, kMiB)) << "the block was overwritten";
+    EXPECT_EQ(kMiB, FileSizeOf(dir / names[1]));
+}
+
+// ------------------------------------------------------------- merge order
+
+TEST(MergeCommand, UpAndDownBeforeMergeChangeTheOrderOfTheResult)
+{
+    TempDir dir;
+    const std::wstring source = dir / L"three.bin";
+    const std::wstring result = dir / L"result.out";
+    WriteBytes(source, MakeBytes(2 * kMiB + 100, 8));
+    MainDialogDriver driver;
+    Separate(driver, source, L"1024", kKilobytes);
+    const std::vector<std::wstring> names = BlockNames(L"three", L".bin", 3);
+    ASSERT_EQ(names, driver.ListItems());
+    ASSERT_EQ(2, driver.ListSelection());
+
+    // The last block to the top: 2, 0, 1.
+    driver.Click(IDC_UP);
+    driver.Click(IDC_UP);
+    ASSERT_TRUE(driver.Sync());
+    ASSERT_EQ((std::vector<std::wstring>{names[2], names[0], names[1]}), driver.ListItems());
+    driver.SetText(IDC_RESULT_FILE, result);
+    EXPECT_EQ(kMerged, RunJob(driver, IDC_MERGE));
+    ASSERT_EQ(2 * kMiB + 100, FileSizeOf(result));
+    EXPECT_TRUE(SameBytes(result, 0, source, 2 * kMiB, 100));
+    EXPECT_TRUE(SameBytes(result, 100, source, 0, 2 * kMiB));
+
+    // Block 0 one down: 2, 1, 0.
+    driver.SendToItem(IDC_MERGE_LIST, LB_SETCURSEL, 1);
+    driver.Click(IDC_DOWN);
+    ASSERT_TRUE(driver.Sync());
+    ASSERT_EQ((std::vector<std::wstring>{names[2], names[1], names[0]}), driver.ListItems());
+    EXPECT_EQ(kMerged, RunJob(driver, IDC_MERGE));
+    ASSERT_EQ(2 * kMiB + 100, FileSizeOf(result));
+    EXPECT_TRUE(SameBytes(result, 0, source, 2 * kMiB, 100));
+    EXPECT_TRUE(SameBytes(result, 100, source, kMiB, kMiB));
+    EXPECT_TRUE(SameBytes(result, 100 + kMiB, source, 0, kMiB));
+}
+
+// --------------------------------------------------------------- stopping
+
+TEST(CancelCommand, CancelOfTheSeparateGroupStopsALongSeparation)
+{
+    TempDir dir;
+    const std::wstring source = dir / L"big.bin";
+    constexpr int kBlocks = 480;
+    WriteBigFile(source, kBlocks * kMiB, 21);
+    MainDialogDriver driver;
+    driver.SetText(IDC_SOURCE_FILE, source);
+    SetBlockSize(driver, L"1", kMegabytes);
+
+    driver.Click(IDC_SEPARATE);
+    ASSERT_TRUE(WaitForListItems(driver, 3));
+    driver.Click(IDC_CANCEL_SEPARATE);
+    // The click returns once the job has ended.
+    ASSERT_TRUE(driver.Sync(kLongJobMs));
+    EXPECT_FALSE(driver.Object().IsJobRunning());
+    ASSERT_TRUE(driver.WaitIdle());
+    EXPECT_TRUE(NoBox());
+    ExpectEmptyBar(driver);
+    const size_t listed =
+        ExpectOnlyCompleteBlocksListed(dir, source, driver.ListItems(), kBlocks);
+    EXPECT_GE(listed, 3u);
+
+    // Cancel with no job does nothing and doesn't block; the next job runs
+    // to its end.
+    driver.Click(IDC_CANCEL_SEPARATE);
+    driver.Click(IDC_CANCEL_MERGE);
+    ASSERT_TRUE(driver.Sync());
+    SetBlockSize(driver, L"200", kMegabytes);
+    EXPECT_EQ(kSeparated, RunJob(driver, IDC_SEPARATE));
+    EXPECT_EQ(BlockNames(L"big", L".bin", 3), driver.ListItems());
+    EXPECT_TRUE(SameBytes(dir / L"big_00002.bin", 0, source, 400 * kMiB, 80 * kMiB));
+}
+
+TEST(CancelCommand, EachCancelStopsOnlyAJobOfItsOwnGroup)
+{
+    TempDir dir;
+    const std::wstring source = dir / L"big.bin";
+    const std::wstring result = dir / L"joined.bin";
+    constexpr int kBlocks = 320;
+    WriteBigFile(source, kBlocks * kMiB, 22);
+    MainDialogDriver driver;
+    driver.SetText(IDC_SOURCE_FILE, source);
+    SetBlockSize(driver, L"1", kMegabytes);
+    driver.SetText(IDC_RESULT_FILE, result);
+
+    // Cancel of the merge group during a separation: nothing happens.
+    driver.Click(IDC_SEPARATE);
+    ASSERT_TRUE(WaitForListItems(driver, 2));
+    driver.Click(IDC_CANCEL_MERGE);
+    ASSERT_TRUE(driver.Sync());
+    ASSERT_LT(driver.ListItems().size(), static_cast<size_t>(kBlocks))
+        << "the separation was over before the click: the file is too small";
+    EXPECT_EQ(kSeparated, TakeJobBox(driver, L"Notice"));
+    ASSERT_TRUE(driver.WaitIdle());
+    ASSERT_EQ(BlockNames(L"big", L".bin", kBlocks), driver.ListItems());
+
+    // Cancel of the separate group during a merge: nothing happens.
+    driver.Click(IDC_MERGE);
+    ASSERT_TRUE(WaitFor([&] { return driver.ProgressPos() >= 2; }, kLongJobMs));
+    driver.Click(IDC_CANCEL_SEPARATE);
+    ASSERT_TRUE(driver.Sync());
+    ASSERT_LT(driver.ProgressPos(), kBlocks)
+        << "the merge was over before the click: the file is too small";
+    EXPECT_EQ(kMerged, TakeJobBox(driver, L"Notice"));
+    ASSERT_TRUE(driver.WaitIdle());
+    EXPECT_TRUE(SameFiles(source, result));
+
+    // Cancel of the merge group during a merge stops it: the result holds
+    // the chunks written so far.
+    driver.Click(IDC_MERGE);
+    ASSERT_TRUE(WaitFor([&] { return driver.ProgressPos() >= 2; }, kLongJobMs));
+    driver.Click(IDC_CANCEL_MERGE);
+    ASSERT_TRUE(driver.Sync(kLongJobMs));
+    EXPECT_FALSE(driver.Object().IsJobRunning());
+    ASSERT_TRUE(driver.WaitIdle());
+    EXPECT_TRUE(NoBox());
+    ExpectEmptyBar(driver);
+    const uint64_t written = FileSizeOf(result);
+    EXPECT_GE(written, 2 * kMiB);
+    EXPECT_LT(written, kBlocks * kMiB);
+    EXPECT_EQ(0u, written % kMiB);
+    EXPECT_TRUE(SameBytes(result, 0, source, 0, written));
+}
+
+TEST(ExitCommand, ExitDuringASeparationStopsItAndKeepsTheBlocks)
+{
+    TempDir dir;
+    const std::wstring source = dir / L"big.bin";
+    constexpr int kBlocks = 400;
+    WriteBigFile(source, kBlocks * kMiB, 23);
+    MainDialogDriver driver;
+    driver.SetText(IDC_SOURCE_FILE, source);
+    SetBlockSize(driver, L"1", kMegabytes);
+
+    driver.Click(IDC_SEPARATE);
+    ASSERT_TRUE(WaitForListItems(driver, 2));
+    driver.Click(IDCANCEL);  // the Exit button
+    ASSERT_TRUE(driver.WaitClosed(kLongJobMs));
+    EXPECT_EQ(2, driver.Result());
+    EXPECT_FALSE(driver.Object().IsJobRunning());
+    EXPECT_TRUE(NoBox());
+
+    // Blocks 0 ... k-1 are whole, block k may have been opened; nothing after.
+    const std::vector<std::wstring> onDisk = BlocksOnDisk(dir, L"big");
+    ASSERT_GE(onDisk.size(), 2u);
+    ASSERT_LT(onDisk.size(), static_cast<size_t>(kBlocks)) << "the job was not stopped";
+    EXPECT_EQ(BlockNames(L"big", L".bin", static_cast<int>(onDisk.size())), onDisk);
+    for (size_t n = 0; n + 1 < onDisk.size(); ++n)
+        EXPECT_TRUE(SameBytes(dir / onDisk[n], 0, source, n * kMiB, kMiB)) << Narrow(onDisk[n]);
+    const uint64_t last = FileSizeOf(dir / onDisk.back());
+    EXPECT_TRUE(last == 0 || last == kMiB) << last;
+}
+
+TEST(ExitCommand, CloseDuringAMergeStopsItAndKeepsThePartialResult)
+{
+    TempDir dir;
+    const std::wstring source = dir / L"big.bin";
+    const std::wstring result = dir / L"joined.bin";
+    constexpr int kBlocks = 300;
+    WriteBigFile(source, kBlocks * kMiB, 24);
+    MainDialogDriver driver;
+    Separate(driver, source, L"1", kMegabytes);
+    ASSERT_EQ(static_cast<size_t>(kBlocks), driver.ListItems().size());
+    driver.SetText(IDC_RESULT_FILE, result);
+
+    driver.Click(IDC_MERGE);
+    ASSERT_TRUE(WaitFor([&] { return driver.ProgressPos() >= 2; }, kLongJobMs));
+    driver.Post(WM_CLOSE);  // the caption's close box
+    ASSERT_TRUE(driver.WaitClosed(kLongJobMs));
+    EXPECT_EQ(2, driver.Result());
+    EXPECT_TRUE(NoBox());
+    const uint64_t written = FileSizeOf(result);
+    EXPECT_GE(written, 2 * kMiB);
+    EXPECT_LT(written, kBlocks * kMiB) << "the job was not stopped";
+    EXPECT_TRUE(SameBytes(result, 0, source, 0, written));
+}
+
+// ------------------------------------------------- while a job's box is open
+
+TEST(JobBox, WhileTheSuccessBoxIsOpenJobsAreRefusedAndCancelWaits)
+{
+    TempDir dir;
+    const std::wstring source = dir / L"first.bin";
+    const std::wstring other = dir / L"second.bin";
+    const std::wstring result = dir / L"out.bin";
+    WriteBytes(source, MakeBytes(2 * kMiB + 500, 31));
+    WriteBytes(other, MakeBytes(3000, 32));
+    MainDialogDriver driver;
+    driver.SetText(IDC_SOURCE_FILE, source);
+    SetBlockSize(driver, L"1", kMegabytes);
+
+    driver.Click(IDC_SEPARATE);
+    HWND box = WaitForOwnWindow(L"Notice");
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ(kSeparated, BoxText(box));
+    ASSERT_TRUE(driver.Sync());
+    const std::vector<std::wstring> names = BlockNames(L"first", L".bin", 3);
+    ASSERT_EQ(names, driver.ListItems());
+
+    // Separate and Merge do nothing while the job holds its box.
+    driver.SetText(IDC_SOURCE_FILE, other);
+    SetBlockSize(driver, L"1", kKilobytes);
+    driver.SetText(IDC_RESULT_FILE, result);
+    driver.Click(IDC_SEPARATE);
+    driver.Click(IDC_MERGE);
+    ASSERT_TRUE(driver.Sync());
+    EXPECT_FALSE(OwnWindowExists(L"Error"));
+    EXPECT_EQ(names, driver.ListItems());
+    EXPECT_EQ(dir.Path(), driver.Object().m_strListDir);
+    EXPECT_EQ(source, driver.Object().m_strJobPath);
+    EXPECT_EQ(static_cast<int32_t>(kMiB), driver.Object().m_nBlockSize);
+    EXPECT_TRUE(BlocksOnDisk(dir, L"second").empty());
+    EXPECT_FALSE(FileExists(result));
+    EXPECT_EQ(box, FindOwnWindow(L"Notice")) << "one box, the job's own";
+
+    // Cancel waits for the box: the dialog handles nothing meanwhile.
+    driver.Click(IDC_CANCEL_SEPARATE);
+    EXPECT_FALSE(driver.Sync(500)) << "Cancel did not wait for the job's box";
+    ASSERT_TRUE(::IsWindow(box));
+    ASSERT_TRUE(DismissBox(box));
+    ASSERT_TRUE(driver.Sync());
+    ASSERT_TRUE(driver.WaitIdle());
+
+    // The job ended as a success, and no second job ever ran.
+    ExpectEmptyBar(driver);
+    EXPECT_TRUE(NoBox());
+    EXPECT_EQ(names, driver.ListItems());
+    EXPECT_EQ(names, BlocksOnDisk(dir, L"first"));
+    EXPECT_TRUE(BlocksOnDisk(dir, L"second").empty());
+    EXPECT_FALSE(FileExists(result));
+}
+
+TEST(JobBox, WhileAJobsErrorBoxIsOpenJobsAreRefusedAndCancelWaits)
+{
+    TempDir dir;
+    const std::wstring source = dir / L"gap.bin";
+    const std::wstring result = dir / L"out.bin";
+    WriteBytes(source, MakeBytes(2 * kMiB + 500, 33));
+    MainDialogDriver driver;
+    Separate(driver, source, L"1", kMegabytes);
+    const std::vector<std::wstring> names = BlockNames(L"gap", L".bin", 3);
+    ASSERT_EQ(names, driver.ListItems());
+    ASSERT_TRUE(::DeleteFileW((dir / names[1]).c_str()));
+
+    driver.SetText(IDC_RESULT_FILE, result);
+    driver.Click(IDC_MERGE);
+    HWND box = WaitForOwnWindow(L"Error");
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ(kCantOpenMerged, BoxText(box));
+    ASSERT_TRUE(driver.Sync());
+    EXPECT_TRUE(driver.Object().IsJobRunning());
+    ExpectEmptyBar(driver);  // emptied before the box
+
+    driver.Click(IDC_MERGE);
+    driver.Click(IDC_SEPARATE);
+    ASSERT_TRUE(driver.Sync());
+    EXPECT_EQ(box, FindOwnWindow(L"Error")) << "one box, the job's own";
+    EXPECT_FALSE(OwnWindowExists(L"Notice"));
+    EXPECT_EQ(names, driver.ListItems());
+
+    driver.Click(IDC_CANCEL_MERGE);
+    EXPECT_FALSE(driver.Sync(500)) << "Cancel did not wait for the job's box";
+    ASSERT_TRUE(DismissBox(box));
+    ASSERT_TRUE(driver.Sync());
+    ASSERT_TRUE(driver.WaitIdle());
+    EXPECT_TRUE(NoBox());
+    EXPECT_FALSE(FileExists(dir / names[1])) << "the refused Separate ran after all";
+    // The result holds what came before the missing file.
+    EXPECT_TRUE(SameFiles(dir / names[0], result));
+}
+
+TEST(JobBox, ExitWhileTheSuccessBoxIsOpenWaitsForItThenCloses)
+{
+    TempDir dir;
+    const std::wstring source = dir / L"one.bin";
+    WriteBytes(source, MakeBytes(1000, 34));
+    MainDialogDriver driver;
+    driver.SetText(IDC_SOURCE_FILE, source);
+    SetBlockSize(driver, L"1", kKilobytes);
+    driver.Click(IDC_SEPARATE);
+    HWND box = WaitForOwnWindow(L"Notice");
+    ASSERT_NE(nullptr, box);
+
+    driver.Click(IDCANCEL);
+    EXPECT_FALSE(driver.Sync(500)) << "Exit did not wait for the job's box";
+    EXPECT_NE(nullptr, driver.Object().m_hWnd);
+    ASSERT_TRUE(DismissBox(box));
+    ASSERT_TRUE(driver.WaitClosed());
+    EXPECT_EQ(2, driver.Result());
+    EXPECT_EQ(1000u, FileSizeOf(dir / L"one_00000.bin"));
+}
