@@ -1,0 +1,438 @@
+// kestrane_bench: measures the real jobs on this machine. tools/bench.sh runs
+// it once per measurement and prints the table; every measurement prints
+// lines "RESULT <key> <value>" for the script to collect.
+//
+//   kestrane_bench separate SOURCE BLOCK_BYTES
+//       cuts SOURCE with the job on its worker thread (a message-only window
+//       takes its messages and answers its boxes): seconds and memory.
+//   kestrane_bench merge DIR RESULT NAME...
+//       joins the NAMEs of DIR into RESULT the same way.
+//   kestrane_bench window SOURCE RESULT BLOCK_MEGABYTES
+//       cuts and joins through the real main dialog, asking it something
+//       every 10 ms: how long it takes to answer.
+//   kestrane_bench handlers
+//       what the dialog's updates for one progress step and one listed
+//       block cost, drawn and not drawn.
+//   kestrane_bench scale DIR BLOCKS...
+//       cuts a source of each number of 1 K blocks through the real main
+//       dialog, and with the job alone, each in a fresh folder: seconds per
+//       block.
+#include <windows.h>
+#include <commctrl.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "support/DialogDriver.h"
+#include "support/JobRunner.h"
+#include "support/TestFiles.h"
+#include "support/Windows.h"
+
+namespace {
+
+double Now()
+{
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        ::QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER counter;
+    ::QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+void Result(const char* key, double value)
+{
+    std::printf("RESULT %s %.6f\n", key, value);
+    std::fflush(stdout);
+}
+
+void Result(const std::string& key, double value)
+{
+    Result(key.c_str(), value);
+}
+
+int Fail(const std::string& why)
+{
+    std::fprintf(stderr, "kestrane_bench: %s\n", why.c_str());
+    return 1;
+}
+
+// ------------------------------------------------------------------ memory
+
+PROCESS_MEMORY_COUNTERS_EX Memory()
+{
+    PROCESS_MEMORY_COUNTERS_EX counters = {};
+    counters.cb = sizeof(counters);
+    ::GetProcessMemoryInfo(::GetCurrentProcess(),
+                           reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof(counters));
+    return counters;
+}
+
+// What the process holds now, before a job, and the most it held by the end.
+void ReportMemory(const PROCESS_MEMORY_COUNTERS_EX& idle, const PROCESS_MEMORY_COUNTERS_EX& after)
+{
+    Result("idle_working_set", static_cast<double>(idle.WorkingSetSize));
+    Result("idle_pagefile", static_cast<double>(idle.PagefileUsage));
+    Result("peak_working_set", static_cast<double>(after.PeakWorkingSetSize));
+    Result("peak_pagefile", static_cast<double>(after.PeakPagefileUsage));
+    Result("added_working_set",
+           static_cast<double>(after.PeakWorkingSetSize) - static_cast<double>(idle.WorkingSetSize));
+    Result("added_pagefile",
+           static_cast<double>(after.PeakPagefileUsage) - static_cast<double>(idle.PagefileUsage));
+}
+
+// --------------------------------------------------------------- the jobs
+
+// Runs the job set up in runner on its worker thread and returns the
+// seconds from the launch to its success box: everything the job does but
+// waiting for the user. (JobRunner::Run's deadline is too short for the
+// largest cases.)
+double TimeJob(JobRunner& runner, JobKind kind, bool& succeeded)
+{
+    runner.events.clear();
+    succeeded = false;
+    double boxAt = 0;
+    const double start = Now();
+    if (!runner.job.LaunchJob(kind))
+        return 0;
+    WaitFor([&] {
+        if (HWND box = FindOwnWindow(L"Notice")) {
+            if (boxAt == 0)
+                boxAt = Now();
+            succeeded = true;
+            DismissBox(box);
+        }
+        if (HWND box = FindOwnWindow(L"Error")) {
+            std::fprintf(stderr, "kestrane_bench: %s\n", Narrow(BoxText(box)).c_str());
+            DismissBox(box);
+        }
+        return !runner.job.IsJobRunning();
+    }, 24 * 3600 * 1000);
+    PumpMessages();
+    return boxAt - start;
+}
+
+// A small job of the same kind first, in a folder of its own: the process
+// has then shown a box, started a worker and opened files once, and what
+// the measured job adds is the job's own.
+void WarmUp(JobKind kind)
+{
+    TempDir dir;
+    WriteBytes(dir / L"warm.bin", MakeBytes(2 * 1048576 + 10, 1));
+    JobRunner runner;
+    runner.SetSeparate(dir / L"warm.bin", 1048576);
+    bool ok = false;
+    TimeJob(runner, JOB_SEPARATE, ok);
+    if (kind == JOB_MERGE) {
+        runner.SetMerge(dir.Path(), {L"warm_00000.bin", L"warm_00001.bin", L"warm_00002.bin"},
+                        dir / L"warm.out");
+        TimeJob(runner, JOB_MERGE, ok);
+    }
+}
+
+int MeasureSeparate(const std::wstring& source, int32_t blockSize)
+{
+    WarmUp(JOB_SEPARATE);
+    JobRunner runner;
+    runner.SetSeparate(source, blockSize);
+    const PROCESS_MEMORY_COUNTERS_EX idle = Memory();
+    bool ok = false;
+    const double seconds = TimeJob(runner, JOB_SEPARATE, ok);
+    const PROCESS_MEMORY_COUNTERS_EX after = Memory();
+    if (!ok)
+        return Fail("the separation did not succeed");
+    Result("bytes", static_cast<double>(FileSizeOf(source)));
+    Result("seconds", seconds);
+    ReportMemory(idle, after);
+    return 0;
+}
+
+int MeasureMerge(const std::wstring& dir, const std::wstring& result,
+                 const std::vector<std::wstring>& names)
+{
+    WarmUp(JOB_MERGE);
+    JobRunner runner;
+    runner.SetMerge(dir, names, result);
+    const PROCESS_MEMORY_COUNTERS_EX idle = Memory();
+    bool ok = false;
+    const double seconds = TimeJob(runner, JOB_MERGE, ok);
+    const PROCESS_MEMORY_COUNTERS_EX after = Memory();
+    if (!ok)
+        return Fail("the merge did not succeed");
+    Result("bytes", static_cast<double>(FileSizeOf(result)));
+    Result("seconds", seconds);
+    ReportMemory(idle, after);
+    return 0;
+}
+
+// ------------------------------------------------------ the window answers
+
+// Two ways of asking the dialog thread something while a job runs:
+// a sent WM_NULL (answered as soon as the thread is not inside a handler:
+// what "not responding" is judged by), and a posted message (taken in turn
+// behind everything the job has posted: what a click waits for). The posted
+// one is timed by a hook on the dialog thread that notes when its loop
+// takes the message.
+const UINT kProbeMessage = ::RegisterWindowMessageW(L"KestraneBenchProbe");
+constexpr size_t kMaxProbes = 1 << 20;
+std::vector<double> g_takenAt(kMaxProbes, 0.0);
+
+LRESULT CALLBACK ProbeHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && msg->message == kProbeMessage && msg->wParam < kMaxProbes &&
+        g_takenAt[msg->wParam] == 0)
+        g_takenAt[msg->wParam] = Now();
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+double Percentile(std::vector<double> values, double fraction)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    size_t index = static_cast<size_t>(fraction * static_cast<double>(values.size() - 1) + 0.5);
+    return values[std::min(index, values.size() - 1)];
+}
+
+struct Answers {
+    std::vector<double> sent;    // ms
+    std::vector<double> posted;  // ms
+    double seconds = 0;          // from the click to the success box
+    bool ok = false;
+};
+
+// Asks the dialog both ways, once per Ask(), and gathers the answers.
+class Prober {
+public:
+    explicit Prober(HWND dialog) : m_hDialog(dialog)
+    {
+        std::fill(g_takenAt.begin(), g_takenAt.end(), 0.0);
+        m_hHook = ::SetWindowsHookExW(WH_GETMESSAGE, ProbeHook, nullptr,
+                                      ::GetWindowThreadProcessId(dialog, nullptr));
+    }
+    ~Prober() { ::UnhookWindowsHookEx(m_hHook); }
+    Prober(const Prober&) = delete;
+    Prober& operator=(const Prober&) = delete;
+
+    void Ask(Answers& answers)
+    {
+        if (m_postedAt.size() < kMaxProbes) {
+            m_postedAt.push_back(Now());
+            ::PostMessageW(m_hDialog, kProbeMessage, m_postedAt.size() - 1, 0);
+        }
+        const double sendAt = Now();
+        DWORD_PTR answer = 0;
+        ::SendMessageTimeoutW(m_hDialog, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &answer);
+        answers.sent.push_back((Now() - sendAt) * 1000.0);
+    }
+
+    // Call once the dialog has taken every posted probe (MainDialogDriver::
+    // Sync or WaitIdle).
+    void Collect(Answers& answers) const
+    {
+        for (size_t i = 0; i < m_postedAt.size(); ++i)
+            if (g_takenAt[i] != 0)
+                answers.posted.push_back((g_takenAt[i] - m_postedAt[i]) * 1000.0);
+    }
+
+private:
+    HWND m_hDialog;
+    HHOOK m_hHook;
+    std::vector<double> m_postedAt;
+};
+
+// Waits until next (seconds on the Now() clock), then moves it 10 ms on.
+void Tick(double& next)
+{
+    next += 0.010;
+    const double wait = next - Now();
+    if (wait > 0)
+        ::Sleep(static_cast<DWORD>(wait * 1000.0));
+    else
+        next = Now();
+}
+
+// No job: how the dialog answers when nothing else happens, for 3 s.
+Answers ProbeIdle(MainDialogDriver& driver)
+{
+    Answers answers;
+    Prober prober(driver.Dialog());
+    double next = Now();
+    for (int i = 0; i < 300; ++i) {
+        prober.Ask(answers);
+        Tick(next);
+    }
+    driver.Sync();
+    prober.Collect(answers);
+    answers.ok = true;
+    return answers;
+}
+
+// Clicks control id and asks the dialog every 10 ms until the job shows its
+// success box; dismisses the box and waits until the dialog has handled
+// everything the job posted.
+Answers ProbeWhileJobRuns(MainDialogDriver& driver, int id)
+{
+    Answers answers;
+    Prober prober(driver.Dialog());
+    const double start = Now();
+    driver.Click(id);
+    for (double next = start;; Tick(next)) {
+        if (HWND error = FindOwnWindow(L"Error")) {
+            std::fprintf(stderr, "kestrane_bench: %s\n", Narrow(BoxText(error)).c_str());
+            DismissBox(error);
+            break;
+        }
+        if (HWND box = FindOwnWindow(L"Notice")) {
+            answers.seconds = Now() - start;
+            answers.ok = true;
+            DismissBox(box);
+            break;
+        }
+        prober.Ask(answers);
+    }
+    driver.WaitIdle(3600000);
+    prober.Collect(answers);
+    return answers;
+}
+
+void ReportAnswers(const std::string& job, const Answers& answers)
+{
+    Result(job + "_seconds", answers.seconds);
+    Result(job + "_probes", static_cast<double>(answers.sent.size()));
+    Result(job + "_sent_p50_ms", Percentile(answers.sent, 0.50));
+    Result(job + "_sent_p99_ms", Percentile(answers.sent, 0.99));
+    Result(job + "_sent_max_ms", Percentile(answers.sent, 1.0));
+    Result(job + "_posted_p50_ms", Percentile(answers.posted, 0.50));
+    Result(job + "_posted_p99_ms", Percentile(answers.posted, 0.99));
+    Result(job + "_posted_max_ms", Percentile(answers.posted, 1.0));
+}
+
+// What the dialog's answers to the job's messages cost: the control
+// messages its handlers send, sent straight to its controls, 1000 times
+// each; shown, then hidden (nothing drawn).
+int MeasureHandlers()
+{
+    MainDialogDriver driver;
+    for (const char* state : {"shown", "hidden"}) {
+        if (std::string(state) == "hidden")
+            ::ShowWindow(driver.Dialog(), SW_HIDE);
+        driver.SendToItem(IDC_MERGE_LIST, LB_RESETCONTENT);
+        driver.SendToItem(IDC_PROGRESS, PBM_SETRANGE32, 1, 1000);
+        double start = Now();
+        for (int i = 1; i <= 1000; ++i)
+            driver.SendToItem(IDC_PROGRESS, PBM_SETPOS, i);
+        Result(std::string(state) + "_setpos_ms", (Now() - start) * 1000.0 / 1000);
+        start = Now();
+        for (int i = 0; i < 1000; ++i) {
+            const std::wstring name = L"many_" + std::to_wstring(i) + L".dat";
+            driver.SendToItem(IDC_MERGE_LIST, LB_INSERTSTRING, static_cast<WPARAM>(-1),
+                              reinterpret_cast<LPARAM>(name.c_str()));
+            driver.SendToItem(IDC_MERGE_LIST, LB_GETCOUNT);
+            driver.SendToItem(IDC_MERGE_LIST, LB_SETCURSEL, i);
+        }
+        Result(std::string(state) + "_additem_ms", (Now() - start) * 1000.0 / 1000);
+    }
+    return 0;
+}
+
+int MeasureWindow(const std::wstring& source, const std::wstring& result, const std::wstring& megabytes)
+{
+    MainDialogDriver driver;
+    driver.SetText(IDC_SOURCE_FILE, source);
+    driver.SetText(IDC_BLOCK_SIZE, megabytes);
+    driver.SetText(IDC_RESULT_FILE, result);
+    driver.Sync();
+
+    ReportAnswers("idle", ProbeIdle(driver));
+
+    const Answers separate = ProbeWhileJobRuns(driver, IDC_SEPARATE);
+    if (!separate.ok)
+        return Fail("the separation through the window did not succeed");
+    Result("blocks", static_cast<double>(driver.ListItems().size()));
+    ReportAnswers("separate", separate);
+
+    const Answers merge = ProbeWhileJobRuns(driver, IDC_MERGE);
+    if (!merge.ok)
+        return Fail("the merge through the window did not succeed");
+    ReportAnswers("merge", merge);
+    Result("bytes", static_cast<double>(FileSizeOf(result)));
+    return 0;
+}
+
+// ------------------------------------------------------------- many blocks
+
+// Cuts a source into that many 1 K blocks twice, each time in a fresh
+// folder: through the window, timed from the click until the list shows
+// every block, and with the job alone (no list), timed to its success box.
+int MeasureScale(const std::wstring& root, const std::vector<size_t>& counts)
+{
+    for (size_t blocks : counts) {
+        const std::string key = "scale" + std::to_string(blocks);
+        const std::wstring dir = root + L"\\window" + std::to_wstring(blocks) + L"\\";
+        ::CreateDirectoryW(dir.c_str(), nullptr);
+        const std::wstring source = dir + L"many.dat";
+        WriteBigFile(source, blocks * 1024, static_cast<uint32_t>(blocks));
+        {
+            MainDialogDriver driver;
+            driver.SetText(IDC_SOURCE_FILE, source);
+            driver.SetText(IDC_BLOCK_SIZE, L"1");
+            driver.Click(IDC_KBYTE);
+            driver.Sync();
+            const double start = Now();
+            const Answers answers = ProbeWhileJobRuns(driver, IDC_SEPARATE);
+            // ProbeWhileJobRuns has waited until the dialog handled all the
+            // job posted: the list is complete.
+            const double seconds = Now() - start;
+            const size_t listed = static_cast<size_t>(driver.SendToItem(IDC_MERGE_LIST, LB_GETCOUNT));
+            if (!answers.ok || listed != blocks)
+                return Fail(key + ": " + std::to_string(listed) + " blocks listed");
+            Result(key + "_window_seconds", seconds);
+            Result(key + "_window_us_per_block", seconds * 1e6 / static_cast<double>(blocks));
+            Result(key + "_window_job_seconds", answers.seconds);
+            Result(key + "_window_sent_p99_ms", Percentile(answers.sent, 0.99));
+            Result(key + "_window_posted_p99_ms", Percentile(answers.posted, 0.99));
+        }
+
+        const std::wstring alone = root + L"\\job" + std::to_wstring(blocks) + L"\\";
+        ::CreateDirectoryW(alone.c_str(), nullptr);
+        ::CopyFileW(source.c_str(), (alone + L"many.dat").c_str(), FALSE);
+        JobRunner runner;
+        runner.SetSeparate(alone + L"many.dat", 1024);
+        bool ok = false;
+        const double seconds = TimeJob(runner, JOB_SEPARATE, ok);
+        if (!ok)
+            return Fail(key + ": the job alone did not succeed");
+        Result(key + "_job_seconds", seconds);
+        Result(key + "_job_us_per_block", seconds * 1e6 / static_cast<double>(blocks));
+    }
+    return 0;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    const std::wstring mode = argc > 1 ? argv[1] : L"";
+    if (mode == L"separate" && argc == 4)
+        return MeasureSeparate(argv[2], static_cast<int32_t>(_wtoi(argv[3])));
+    if (mode == L"merge" && argc >= 5)
+        return MeasureMerge(argv[2], argv[3], std::vector<std::wstring>(argv + 4, argv + argc));
+    if (mode == L"handlers")
+        return MeasureHandlers();
+    if (mode == L"window" && argc == 5)
+        return MeasureWindow(argv[2], argv[3], argv[4]);
+    if (mode == L"scale" && argc >= 4) {
+        std::vector<size_t> counts;
+        for (int i = 3; i < argc; ++i)
+            counts.push_back(static_cast<size_t>(_wtoi(argv[i])));
+        return MeasureScale(argv[2], counts);
+    }
+    return Fail("usage: kestrane_bench separate|merge|window|handlers|scale ... (see the top of Bench.cpp)");
+}

@@ -1,0 +1,227 @@
+// Hundreds of separations, each merged back, every one from a seed of its
+// own: every block size and source size that sits on a boundary (of a block,
+// of a 1 MiB transfer chunk, of the file), then random ones; sources with and
+// without extensions, in dotted folders, with non-Latin names; old blocks of
+// an earlier cut and an old result in the way. After each job nothing may
+// have changed in the folder but the job's own files.
+//
+// A failing trip names its seed. KESTRANE_FAULT_SEED=n runs the batch from
+// seed n, KESTRANE_FAULT_TRIP=i only its trip i.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+
+#include "faults/FaultSupport.h"
+#include "support/JobRunner.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+constexpr uint32_t kDefaultSeed = 20260121;
+constexpr int kTrips = 250;
+constexpr int32_t kMiB = 1048576;
+
+// Block sizes on every boundary: the smallest, around 1 K (the program's
+// unit), around one and two transfer chunks, and a few chunks.
+const int32_t kBoundaryBlockSizes[] = {1,       2,       3,           1023,        1024,
+                                       1025,    65536,   kMiB - 1,    kMiB,        kMiB + 1,
+                                       2 * kMiB - 1, 2 * kMiB, 2 * kMiB + 1, 3 * kMiB};
+// Source sizes against the block size b: one byte, around one block, around
+// two, exactly three.
+enum SizeCase { kOneByte, kBlockLess1, kBlock, kBlockPlus1, kTwoLess1, kTwo, kTwoPlus1, kThree, kCases };
+
+uint64_t SizeFor(SizeCase which, uint64_t b)
+{
+    switch (which) {
+    case kOneByte: return 1;
+    case kBlockLess1: return b - 1;
+    case kBlock: return b;
+    case kBlockPlus1: return b + 1;
+    case kTwoLess1: return 2 * b - 1;
+    case kTwo: return 2 * b;
+    case kTwoPlus1: return 2 * b + 1;
+    default: return 3 * b;
+    }
+}
+
+constexpr int kBoundaryTrips =
+    static_cast<int>(sizeof(kBoundaryBlockSizes) / sizeof(kBoundaryBlockSizes[0])) * kCases;
+
+// Source names, each with the stem and extension its blocks are named from.
+struct SourceName {
+    const wchar_t* path;  // relative to the trip folder
+    const wchar_t* folder;
+    const wchar_t* stem;
+    const wchar_t* extension;
+};
+const SourceName kNames[] = {
+    {L"f.bin", L"", L"f", L".bin"},
+    {L"noext", L"", L"noext", L""},
+    {L"a.b.c.dat", L"", L"a.b.c", L".dat"},
+    {L"dir.v2\\notes", L"dir.v2\\", L"notes", L""},
+    {L"dir.v2\\r\u00e9sum\u00e9 \u0444\u0430\u0439\u043b.txt", L"dir.v2\\", L"r\u00e9sum\u00e9 \u0444\u0430\u0439\u043b", L".txt"},
+    {L"with space.tar.gz", L"", L"with space.tar", L".gz"},
+};
+constexpr int kNameCount = static_cast<int>(sizeof(kNames) / sizeof(kNames[0]));
+
+struct Trip {
+    int index;
+    uint32_t seed;
+    uint64_t size;
+    int32_t blockSize;
+    SourceName name;
+    int staleBlocks;     // blocks of an earlier cut already there
+    bool resultExists;   // an old result to be overwritten
+
+    std::string Describe(uint32_t master) const
+    {
+        return "trip " + std::to_string(index) + " (seed " + std::to_string(seed) + "): " +
+               std::to_string(size) + " bytes in blocks of " + std::to_string(blockSize) +
+               ", source " + Narrow(name.path) + ", " + std::to_string(staleBlocks) +
+               " old blocks, " + (resultExists ? "old result" : "no result") +
+               "; rerun it alone with KESTRANE_FAULT_SEED=" + std::to_string(master) +
+               " KESTRANE_FAULT_TRIP=" + std::to_string(index);
+    }
+};
+
+uint32_t EnvNumber(const char* name, uint32_t fallback)
+{
+    const char* text = std::getenv(name);
+    return text != nullptr && *text != '\0' ? static_cast<uint32_t>(std::strtoul(text, nullptr, 10))
+                                            : fallback;
+}
+
+Trip MakeTrip(uint32_t master, int index)
+{
+    Trip trip;
+    trip.index = index;
+    trip.seed = master + static_cast<uint32_t>(index);
+    std::mt19937 random(trip.seed);
+    if (index < kBoundaryTrips) {
+        trip.blockSize = kBoundaryBlockSizes[index / kCases];
+        trip.size = SizeFor(static_cast<SizeCase>(index % kCases), static_cast<uint64_t>(trip.blockSize));
+    } else {
+        // A block size spread evenly over its magnitude, 1 byte to 3 MiB,
+        // and up to 40 blocks, the last one often on an edge; 6 MiB at most.
+        const double magnitude = std::uniform_real_distribution<double>(0, 21.6)(random);
+        trip.blockSize = std::max<int32_t>(1, static_cast<int32_t>(std::exp2(magnitude)));
+        const uint64_t b = static_cast<uint64_t>(trip.blockSize);
+        uint64_t blocks = std::uniform_int_distribution<uint64_t>(1, 40)(random);
+        blocks = std::max<uint64_t>(1, std::min(blocks, (6ull * kMiB) / b));
+        uint64_t last;
+        switch (random() % 4) {
+        case 0: last = 1; break;
+        case 1: last = b; break;
+        case 2: last = b > 1 ? b - 1 : 1; break;
+        default: last = std::uniform_int_distribution<uint64_t>(1, b)(random); break;
+        }
+        trip.size = (blocks - 1) * b + last;
+    }
+    if (index == kTrips - 1)
+        trip.size = 0;  // an empty source: no block, and an empty result
+    trip.name = kNames[random() % kNameCount];
+    trip.staleBlocks = random() % 3 == 0 ? static_cast<int>(random() % 6) + 1 : 0;
+    trip.resultExists = random() % 3 == 0;
+    return trip;
+}
+
+std::wstring BlockName(const SourceName& name, uint64_t n)
+{
+    wchar_t digits[24];
+    ::wsprintfW(digits, L"_%05u", static_cast<unsigned>(n));
+    return std::wstring(name.stem) + digits + name.extension;
+}
+
+// One separation and its merge back in root\trip\, checked against
+// snapshots of root.
+void RunTrip(JobRunner& runner, const std::wstring& root, const Trip& trip)
+{
+    const std::wstring tripDir = root + L"trip\\";
+    RemoveTree(tripDir);
+    ASSERT_TRUE(::CreateDirectoryW(tripDir.c_str(), nullptr));
+    const std::wstring folder = tripDir + trip.name.folder;
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring source = tripDir + trip.name.path;
+    const std::wstring result = tripDir + L"joined.out";
+    const std::wstring folderInRoot = std::wstring(L"trip\\") + trip.name.folder;
+
+    AddBystanders(folder, trip.name.stem, trip.name.extension);
+    const Bytes bytes = MakeBytes(trip.size, trip.seed);
+    WriteBytes(source, bytes);
+    for (int n = 0; n < trip.staleBlocks; ++n)
+        WriteBytes(folder + BlockName(trip.name, n), MakeBytes(static_cast<uint64_t>(n) * 700 + 5, trip.seed + 99));
+    if (trip.resultExists)
+        WriteBytes(result, MakeBytes(4000, trip.seed + 98));
+
+    const uint64_t b = static_cast<uint64_t>(trip.blockSize);
+    const uint64_t count = trip.size == 0 ? 0 : (trip.size - 1) / b + 1;
+    std::vector<std::wstring> names;
+    std::set<std::wstring> blocksInRoot;
+    for (uint64_t n = 0; n < count; ++n) {
+        names.push_back(BlockName(trip.name, n));
+        blocksInRoot.insert(folderInRoot + names.back());
+    }
+
+    // Separate: the blocks and nothing else.
+    const Snapshot before = TakeSnapshot(root);
+    runner.SetSeparate(source, trip.blockSize);
+    Events events = WithoutPositions(runner.Run(JOB_SEPARATE));
+    Events expected;
+    for (const std::wstring& name : names)
+        expected.push_back(L"item " + name);
+    if (count > 0) {
+        expected.insert(expected.begin(), events.empty() ? L"" : events.front());  // the range
+        expected.push_back(L"box Notice: Success to separate this file.");
+        expected.push_back(L"end separate");
+    }
+    EXPECT_EQ(expected, events);
+    const Snapshot separated = TakeSnapshot(root);
+    EXPECT_TRUE(OnlyChanged(before, separated, blocksInRoot));
+    for (uint64_t n = 0; n < count; ++n) {
+        const uint64_t begin = n * b, end = std::min(trip.size, begin + b);
+        if (ReadBytes(folder + names[n]) != Bytes(bytes.begin() + begin, bytes.begin() + end)) {
+            ADD_FAILURE() << "block " << n << " does not hold bytes " << begin << " to " << end;
+            break;
+        }
+    }
+
+    // Merge back: the result and nothing else.
+    runner.SetMerge(folder, names, result);
+    events = WithoutPositions(runner.Run(JOB_MERGE));
+    ASSERT_GE(events.size(), 2u);
+    EXPECT_EQ(L"box Notice: Success to merge all files.", events[events.size() - 2]);
+    EXPECT_TRUE(OnlyChanged(separated, TakeSnapshot(root), {L"trip\\joined.out"}));
+    EXPECT_TRUE(ReadBytes(result) == bytes) << "the merged file is not the source";
+
+    RemoveTree(tripDir);
+}
+
+TEST(RoundTripBatch, EveryTripGivesTheSourceBackAndTouchesNothingElse)
+{
+    if (RunAgainWithQuickBoxes())
+        return;
+    const uint32_t master = EnvNumber("KESTRANE_FAULT_SEED", kDefaultSeed);
+    const int only = static_cast<int>(EnvNumber("KESTRANE_FAULT_TRIP", 0xFFFFFFFFu));
+    TempDir root;
+    JobRunner runner;
+    int ran = 0;
+    for (int index = 0; index < kTrips; ++index) {
+        if (only >= 0 && index != only)
+            continue;
+        const Trip trip = MakeTrip(master, index);
+        SCOPED_TRACE(trip.Describe(master));
+        RunTrip(runner, root.Path(), trip);
+        ++ran;
+        if (::testing::Test::HasFailure()) {
+            std::printf("FAILED: %s\n", trip.Describe(master).c_str());
+            break;
+        }
+    }
+    EXPECT_GE(ran, only >= 0 ? 1 : kTrips);
+}
+
+}  // namespace
