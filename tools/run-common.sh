@@ -8,7 +8,13 @@
 # KESTRANE_BUILD_DIR chooses the build tree (default: build/ in the repository).
 
 REPO="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# shellcheck source=tools/arch.sh
+. "$REPO/tools/arch.sh"
 BUILD="${KESTRANE_BUILD_DIR:-$REPO/build}"
+# The tree whose programs run on this machine: $BUILD itself where 32-bit
+# code runs, else the x86-64 build of the same source in $BUILD/x64.
+RUN_BUILD=""
+ARCH=""
 WINDOW_TITLE="Kestrane"
 # First start in a fresh build tree creates the Wine prefix, which takes a while.
 START_DEADLINE="${KESTRANE_START_TIMEOUT:-180}"
@@ -21,15 +27,34 @@ RUN_TMP=""
 say() { printf '%s\n' "$*" >&2; }
 die() { say "error: $*"; exit 1; }
 
+# Installs what is missing and builds the 32-bit program that ships, in
+# $BUILD, and the tree that runs here; sets ARCH and RUN_BUILD. The argument
+# names what to build in the tree that runs here: "all" for everything (the
+# tests too), a target, or nothing for the program alone.
 build_program() {
-    if [ -f "$REPO/tools/setup.sh" ]; then
-        bash "$REPO/tools/setup.sh" || die "tools/setup.sh failed"
-    fi
+    local target=(--target "${1:-kestrane}")
+    [ "${1:-}" = all ] && target=()
+    ARCH="$(kestrane_test_arch)" || exit 1
+    bash "$REPO/tools/setup.sh" "$ARCH" || die "tools/setup.sh failed"
     cmake -S "$REPO" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-i686.cmake" >/dev/null \
         || die "configuring the build failed"
-    cmake --build "$BUILD" -j2 --target kestrane || die "building kestrane failed"
-    [ -x "$BUILD/wine-run" ] || die "$BUILD/wine-run is missing"
-    [ -f "$BUILD/kestrane.exe" ] || die "$BUILD/kestrane.exe is missing"
+    if [ "$ARCH" = x86 ]; then
+        RUN_BUILD="$BUILD"
+        cmake --build "$BUILD" -j2 "${target[@]}" || die "building failed"
+    else
+        RUN_BUILD="$BUILD/x64"
+        cmake --build "$BUILD" -j2 --target kestrane || die "building kestrane failed"
+        cmake -S "$REPO" -B "$RUN_BUILD" -DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-x86_64.cmake" \
+              -DKESTRANE_SHIPPED_EXE="$BUILD/kestrane.exe" >/dev/null || die "configuring the x86-64 build failed"
+        cmake --build "$RUN_BUILD" -j2 "${target[@]}" || die "building the x86-64 build failed"
+        if [ "${KESTRANE_TEST_ARCH:-}" = x64 ]; then
+            say "Running the x86-64 build of the same source (KESTRANE_TEST_ARCH=x64); $BUILD/kestrane.exe is what ships."
+        else
+            say "This machine can't execute 32-bit x86 code: running the x86-64 build of the same source; $BUILD/kestrane.exe is what ships."
+        fi
+    fi
+    [ -x "$RUN_BUILD/wine-run" ] || die "$RUN_BUILD/wine-run is missing"
+    [ -f "$RUN_BUILD/kestrane.exe" ] || die "$RUN_BUILD/kestrane.exe is missing"
 }
 
 # Starts Xvfb on a free display number (Xvfb picks it and reports it once it
@@ -59,13 +84,13 @@ start_xvfb() {
 # (Running Wine here also creates the prefix on the first start.)
 FRAME_KEY='HKCU\Software\Wine\AppDefaults\kestrane.exe'
 FRAME_SET=""
-wine_reg() { WINEDEBUG=-all "$BUILD/wine-run" reg "$@" >/dev/null 2>&1; }
+wine_reg() { WINEDEBUG=-all "$RUN_BUILD/wine-run" reg "$@" >/dev/null 2>&1; }
 
 draw_own_frame() {
     local had_key=""
     wine_reg query "$FRAME_KEY" && had_key=1
     wine_reg add "$FRAME_KEY\X11 Driver" /v Decorated /t REG_SZ /d N /f \
-        || die "could not set up the Wine prefix in $BUILD/wineprefix"
+        || die "could not set up the Wine prefix in $RUN_BUILD/wineprefix"
     FRAME_SET="${had_key:-new}"
 }
 
@@ -78,7 +103,7 @@ forget_own_frame() {
 }
 
 start_program() {
-    setsid "$BUILD/wine-run" "$BUILD/kestrane.exe" >"$RUN_TMP/wine.log" 2>&1 &
+    setsid "$RUN_BUILD/wine-run" "$RUN_BUILD/kestrane.exe" >"$RUN_TMP/wine.log" 2>&1 &
     PROGRAM_PID=$!
 }
 
@@ -143,7 +168,7 @@ CLOSE_RC=""
 close_program() {
     CLOSE_RC=""
     [ -n "$PROGRAM_PID" ] || return 0
-    WINEDEBUG=-all "$BUILD/wine-run" taskkill /im kestrane.exe >/dev/null 2>&1
+    WINEDEBUG=-all "$RUN_BUILD/wine-run" taskkill /im kestrane.exe >/dev/null 2>&1
     local deadline=$((SECONDS + 20))
     while program_alive; do
         if [ $SECONDS -ge $deadline ]; then
@@ -167,7 +192,7 @@ cleanup() {
         forget_own_frame
         # Let Wine's processes for this prefix end while their display still
         # exists; a Wine started meanwhile elsewhere bounds the wait.
-        WINEPREFIX="$BUILD/wineprefix" timeout 20 wineserver -w 2>/dev/null
+        (. "$RUN_BUILD/wine-env" && timeout 20 "$WINESERVER" -w 2>/dev/null)
         kill "$XVFB_PID" 2>/dev/null
         wait "$XVFB_PID" 2>/dev/null
         XVFB_PID=""

@@ -1,10 +1,23 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Kestrane
 # need, where they are missing. Idempotent; asks nothing. Needs root (or sudo).
+#
+#   tools/setup.sh [x86|x64]    (default: what tools/arch.sh chooses)
+#
+# The 32-bit program is built everywhere. x86 adds 32-bit Wine (and the i386
+# architecture) to run it; x64 adds the x86-64 cross compiler and 64-bit Wine,
+# for machines that can't execute 32-bit code.
 set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+arch="${1:-$(bash "$here/arch.sh")}"
 
-packages=(g++-mingw-w64-i686 mingw-w64-i686-dev wine wine32:i386 wine64 xvfb xauth x11-utils
-          imagemagick cmake googletest)
+packages=(g++-mingw-w64-i686-posix mingw-w64-i686-dev xvfb xauth x11-utils imagemagick cmake googletest
+          fonts-liberation2 fonts-wine)
+case "$arch" in
+    x86) packages+=(wine wine32:i386 wine64) ;;
+    x64) packages+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64) ;;
+    *) echo "tools/setup.sh: unknown architecture '$arch'" >&2; exit 1 ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do
@@ -17,7 +30,7 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 echo "Installing: ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ "$arch" = x86 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
 fi
 $sudo apt-get update -qq

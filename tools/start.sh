@@ -12,7 +12,7 @@ set -u
 build_program
 
 if [ -n "${DISPLAY:-}" ]; then
-    "$BUILD/wine-run" "$BUILD/kestrane.exe"
+    "$RUN_BUILD/wine-run" "$RUN_BUILD/kestrane.exe"
     exit $?
 fi
 

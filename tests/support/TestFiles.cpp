@@ -164,6 +164,20 @@ Bytes ReadBytes(const std::wstring& path)
     return bytes;
 }
 
+bool HasFreeSpace(const std::wstring& dir, uint64_t bytes, std::string& why)
+{
+    ULARGE_INTEGER available;
+    if (!::GetDiskFreeSpaceExW(dir.c_str(), &available, nullptr, nullptr)) {
+        why = "the free space of " + Narrow(dir) + " can't be read";
+        return false;
+    }
+    if (available.QuadPart >= bytes)
+        return true;
+    const auto mib = [](uint64_t n) { return std::to_string(n >> 20) + " MiB"; };
+    why = "needs " + mib(bytes) + " of free disk, " + Narrow(dir) + " has " + mib(available.QuadPart);
+    return false;
+}
+
 bool FileExists(const std::wstring& path)
 {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -44,6 +44,9 @@ bool FileExists(const std::wstring& path);
 uint64_t FileSizeOf(const std::wstring& path);
 // The names in dir (not "." and ".."), sorted.
 std::vector<std::wstring> ListNames(const std::wstring& dir);
+// Whether the disk that holds dir has at least bytes free; if not, why says
+// how much was needed against how much is free, for a skip.
+bool HasFreeSpace(const std::wstring& dir, uint64_t bytes, std::string& why);
 // Removes dir and everything below it.
 void RemoveTree(const std::wstring& dir);
 
