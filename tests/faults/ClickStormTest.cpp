@@ -10,51 +10,23 @@
 #include <thread>
 
 #include "faults/FaultSupport.h"
+#include "support/Blocks.h"
+#include "support/Boxes.h"
 #include "support/DialogDriver.h"
 #include "support/TestFiles.h"
 #include "support/Windows.h"
 
 namespace {
 
-constexpr uint64_t kMiB = 1048576;
-constexpr DWORD kLongMs = 600000;
-
-std::wstring BlockName(size_t n)
+// The blocks of dir\big.bin, in blocks of 1 MiB.
+SourceBlocks BigBlocks(const TempDir& dir)
 {
-    wchar_t name[32];
-    ::wsprintfW(name, L"big_%05u.bin", static_cast<unsigned>(n));
-    return name;
+    return SourceBlocks(dir.Path(), L"big", L".bin", kMiB);
 }
 
-std::set<std::wstring> BlockNames(size_t count)
+std::set<std::wstring> NameSet(const std::vector<std::wstring>& names)
 {
-    std::set<std::wstring> names;
-    for (size_t n = 0; n < count; ++n)
-        names.insert(BlockName(n));
-    return names;
-}
-
-// The list holds blocks 0 ... k-1 of source, in order and each whole; every
-// block file on disk holds the start of its own bytes (the one cut off by a
-// cancel, or left from an earlier, longer run). Returns k.
-size_t ExpectListedWholeAndTheRestPrefixes(const TempDir& dir, const std::wstring& source,
-                                           const std::vector<std::wstring>& listed,
-                                           size_t allBlocks, uint64_t blockSize)
-{
-    for (size_t n = 0; n < listed.size(); ++n) {
-        EXPECT_EQ(BlockName(n), listed[n]) << "the list is not one set of blocks in order";
-        EXPECT_EQ(blockSize, FileSizeOf(dir / BlockName(n))) << Narrow(BlockName(n));
-    }
-    for (size_t n = 0; n < allBlocks; ++n) {
-        const std::wstring path = dir / BlockName(n);
-        if (!FileExists(path))
-            continue;
-        const uint64_t size = FileSizeOf(path);
-        EXPECT_LE(size, blockSize) << Narrow(BlockName(n));
-        EXPECT_TRUE(SameBytes(path, 0, source, n * blockSize, std::min(size, blockSize)))
-            << Narrow(BlockName(n)) << " holds other bytes than the source's";
-    }
-    return listed.size();
+    return {names.begin(), names.end()};
 }
 
 // Counts this process's threads every millisecond while it lives, and keeps
@@ -86,7 +58,7 @@ private:
 // Waits until the dialog has handled every click posted so far, counting
 // threads meanwhile; returns the most threads seen beyond those there
 // before (the watcher's own included in both).
-int SyncCountingWorkers(MainDialogDriver& driver, int idleThreads, DWORD timeoutMs = kLongMs)
+int SyncCountingWorkers(MainDialogDriver& driver, int idleThreads, DWORD timeoutMs = kLongJobMs)
 {
     ThreadWatch watch;
     EXPECT_TRUE(driver.Sync(timeoutMs)) << "the window hangs";
@@ -119,14 +91,14 @@ TEST(ClickStorm, SeparateAndMergeClickedFiftyTimesRunOneJob)
         driver.Click(IDC_SEPARATE);
         driver.Click(IDC_MERGE);
     }
-    HWND box = WaitForOwnWindow(L"Notice", L"#32770", kLongMs);
-    ASSERT_NE(nullptr, box);
+    const ShownBox box = WaitForBox(kNoticeCaption, kLongJobMs);
+    ASSERT_TRUE(box);
     // Every click has been handled while the job held its box: all refused.
     EXPECT_LE(SyncCountingWorkers(driver, idle), 1) << "two workers at once";
-    EXPECT_EQ(1, CountOwnWindows(L"Notice"));
-    EXPECT_EQ(0, CountOwnWindows(L"Error"));
-    const std::vector<std::wstring> five = {BlockName(0), BlockName(1), BlockName(2), BlockName(3),
-                                            BlockName(4)};
+    EXPECT_EQ(1, CountOwnWindows(kNoticeCaption));
+    EXPECT_EQ(0, CountOwnWindows(kErrorCaption));
+    const SourceBlocks blocks = BigBlocks(dir);
+    const std::vector<std::wstring> five = blocks.Names(5);
     EXPECT_EQ(five, driver.ListItems());
 
     // Cancel clicked over and over while the box is open: each waits for
@@ -134,13 +106,12 @@ TEST(ClickStorm, SeparateAndMergeClickedFiftyTimesRunOneJob)
     for (int i = 0; i < 30; ++i)
         driver.Click(IDC_CANCEL_SEPARATE);
     EXPECT_FALSE(driver.Sync(300)) << "Cancel did not wait for the job's box";
-    ASSERT_TRUE(DismissBox(box));
+    ASSERT_TRUE(DismissBox(box.window));
     ASSERT_TRUE(driver.WaitIdle());
-    EXPECT_EQ(0, CountOwnWindows(L"Notice") + CountOwnWindows(L"Error"));
+    EXPECT_EQ(0, CountOwnWindows(kNoticeCaption) + CountOwnWindows(kErrorCaption));
     EXPECT_EQ(five, driver.ListItems());
-    EXPECT_TRUE(OnlyChanged(before, TakeSnapshot(dir.Path()), BlockNames(5)));
-    for (size_t n = 0; n < 5; ++n)
-        EXPECT_TRUE(SameBytes(dir / BlockName(n), 0, source, n * kMiB, n < 4 ? kMiB : 100));
+    EXPECT_TRUE(OnlyChanged(before, TakeSnapshot(dir.Path()), NameSet(five)));
+    EXPECT_TRUE(blocks.AreWhole(five));
 }
 
 TEST(ClickStorm, CancelClickedFiftyTimesStopsTheSeparationOnce)
@@ -158,7 +129,7 @@ TEST(ClickStorm, CancelClickedFiftyTimesStopsTheSeparationOnce)
     ASSERT_TRUE(driver.Sync());
     const int idle = IdleThreads();
     driver.Click(IDC_SEPARATE);
-    ASSERT_TRUE(WaitFor([&] { return driver.ListItems().size() >= 2; }, kLongMs));
+    ASSERT_TRUE(WaitFor([&] { return driver.ListCount() >= 2; }, kLongJobMs));
     for (int i = 0; i < 20; ++i)
         driver.Click(IDC_SEPARATE);
     for (int i = 0; i < 50; ++i) {
@@ -167,24 +138,23 @@ TEST(ClickStorm, CancelClickedFiftyTimesStopsTheSeparationOnce)
     }
     EXPECT_LE(SyncCountingWorkers(driver, idle), 1) << "two workers at once";
     ASSERT_TRUE(driver.WaitIdle());
-    EXPECT_EQ(0, CountOwnWindows(L"Notice") + CountOwnWindows(L"Error"));
+    EXPECT_EQ(0, CountOwnWindows(kNoticeCaption) + CountOwnWindows(kErrorCaption));
     EXPECT_EQ(0, driver.ProgressHigh());
-    const size_t listed = ExpectListedWholeAndTheRestPrefixes(dir, source, driver.ListItems(),
-                                                              kBlocks, kMiB);
-    EXPECT_GE(listed, 2u);
-    EXPECT_LT(listed, kBlocks) << "the job was not stopped";
-    EXPECT_TRUE(OnlyChanged(before, TakeSnapshot(dir.Path()), BlockNames(kBlocks)));
+    const SourceBlocks blocks = BigBlocks(dir);
+    const std::vector<std::wstring> listed = driver.ListItems();
+    EXPECT_GE(listed.size(), 2u);
+    EXPECT_LT(listed.size(), kBlocks) << "the job was not stopped";
+    EXPECT_TRUE(blocks.AreWhole(listed)) << "the list is not one set of whole blocks in order";
+    EXPECT_TRUE(blocks.OnDiskHoldTheStartOfTheirBytes());
+    EXPECT_TRUE(OnlyChanged(before, TakeSnapshot(dir.Path()), NameSet(blocks.Names(kBlocks))));
 
     // Nothing is left stuck: the next separation runs to its end.
     driver.SetText(IDC_BLOCK_SIZE, L"100");
     driver.Click(IDC_SEPARATE);
-    HWND box = WaitForOwnWindow(L"Notice", L"#32770", kLongMs);
-    ASSERT_NE(nullptr, box);
-    ASSERT_TRUE(DismissBox(box));
+    ASSERT_EQ(kSeparated, TakeBox(kNoticeCaption, kLongJobMs));
     ASSERT_TRUE(driver.WaitIdle());
-    EXPECT_EQ((std::vector<std::wstring>{BlockName(0), BlockName(1), BlockName(2)}),
-              driver.ListItems());
-    EXPECT_TRUE(SameBytes(dir / BlockName(2), 0, source, 200 * kMiB, 100 * kMiB));
+    EXPECT_EQ(blocks.Names(3), driver.ListItems());
+    EXPECT_TRUE(SameBytes(blocks.Path(2), 0, source, 200 * kMiB, 100 * kMiB));
 }
 
 TEST(ClickStorm, SeparateAndCancelInTurnFortyTimes)
@@ -207,12 +177,14 @@ TEST(ClickStorm, SeparateAndCancelInTurnFortyTimes)
     }
     EXPECT_LE(SyncCountingWorkers(driver, idle), 1) << "two workers at once";
     ASSERT_TRUE(driver.WaitIdle());
-    EXPECT_EQ(0, CountOwnWindows(L"Notice") + CountOwnWindows(L"Error"));
+    EXPECT_EQ(0, CountOwnWindows(kNoticeCaption) + CountOwnWindows(kErrorCaption));
     EXPECT_EQ(0, driver.ProgressHigh());
-    const size_t listed = ExpectListedWholeAndTheRestPrefixes(dir, source, driver.ListItems(),
-                                                              kBlocks, kMiB);
-    EXPECT_LT(listed, kBlocks);
-    EXPECT_TRUE(OnlyChanged(before, TakeSnapshot(dir.Path()), BlockNames(kBlocks)));
+    const SourceBlocks blocks = BigBlocks(dir);
+    const std::vector<std::wstring> listed = driver.ListItems();
+    EXPECT_LT(listed.size(), kBlocks);
+    EXPECT_TRUE(blocks.AreWhole(listed)) << "the list is not one set of whole blocks in order";
+    EXPECT_TRUE(blocks.OnDiskHoldTheStartOfTheirBytes());
+    EXPECT_TRUE(OnlyChanged(before, TakeSnapshot(dir.Path()), NameSet(blocks.Names(kBlocks))));
     EXPECT_EQ(before.at(L"big.bin").hash, HashFile(source));
 }
 
@@ -227,17 +199,16 @@ TEST(ClickStorm, ExitClickedOverAndOverWhileAJobsErrorBoxIsOpen)
     driver.SetText(IDC_BLOCK_SIZE, L"1");
     driver.SetText(IDC_RESULT_FILE, result);
     driver.Click(IDC_SEPARATE);
-    HWND box = WaitForOwnWindow(L"Notice", L"#32770", kLongMs);
-    ASSERT_NE(nullptr, box);
-    ASSERT_TRUE(DismissBox(box));
+    ASSERT_EQ(kSeparated, TakeBox(kNoticeCaption, kLongJobMs));
     ASSERT_TRUE(driver.WaitIdle());
-    ASSERT_TRUE(::DeleteFileW((dir / BlockName(1)).c_str()));
+    const SourceBlocks blocks = BigBlocks(dir);
+    ASSERT_TRUE(::DeleteFileW(blocks.Path(1).c_str()));
     const Snapshot before = TakeSnapshot(dir.Path());
 
     driver.Click(IDC_MERGE);
-    box = WaitForOwnWindow(L"Error");
-    ASSERT_NE(nullptr, box);
-    EXPECT_EQ(L"Can't open the file that will be merged!", BoxText(box));
+    const ShownBox box = WaitForBox(kErrorCaption);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(kCantOpenMerged, box.text);
     for (int i = 0; i < 20; ++i) {
         driver.Click(IDCANCEL);  // the Exit button
         driver.Post(WM_CLOSE);
@@ -246,33 +217,33 @@ TEST(ClickStorm, ExitClickedOverAndOverWhileAJobsErrorBoxIsOpen)
     }
     // The first Exit waits for the box; the window stays until it goes.
     EXPECT_FALSE(driver.WaitClosed(500));
-    EXPECT_EQ(1, CountOwnWindows(L"Error"));
-    EXPECT_EQ(0, CountOwnWindows(L"Notice"));
-    ASSERT_TRUE(DismissBox(box));
+    EXPECT_EQ(1, CountOwnWindows(kErrorCaption));
+    EXPECT_EQ(0, CountOwnWindows(kNoticeCaption));
+    ASSERT_TRUE(DismissBox(box.window));
     ASSERT_TRUE(driver.WaitClosed());
     EXPECT_EQ(2, driver.Result());
-    EXPECT_EQ(0, CountOwnWindows(L"Notice") + CountOwnWindows(L"Error"));
+    EXPECT_EQ(0, CountOwnWindows(kNoticeCaption) + CountOwnWindows(kErrorCaption));
     // None of the later clicks started a job: the result holds block 0.
     EXPECT_TRUE(OnlyChanged(before, TakeSnapshot(dir.Path()), {L"joined.bin"}));
-    EXPECT_TRUE(SameFiles(dir / BlockName(0), result));
+    EXPECT_TRUE(SameFiles(blocks.Path(0), result));
 }
 
 TEST(ClickStorm, ExitWhileACommandsErrorBoxIsOpenClosesOnceTheBoxGoes)
 {
     MainDialogDriver driver;
     driver.Click(IDC_SEPARATE);  // no source chosen
-    HWND box = WaitForOwnWindow(L"Error");
-    ASSERT_NE(nullptr, box);
+    const ShownBox box = WaitForBox(kErrorCaption);
+    ASSERT_TRUE(box);
     for (int i = 0; i < 10; ++i)
         driver.Click(IDCANCEL);
     // The box runs on the window's own thread: the clicks are taken in its
     // loop, and the window ends once the box has been answered.
     ASSERT_TRUE(driver.Sync());
-    EXPECT_EQ(1, CountOwnWindows(L"Error"));
-    ASSERT_TRUE(DismissBox(box));
+    EXPECT_EQ(1, CountOwnWindows(kErrorCaption));
+    ASSERT_TRUE(DismissBox(box.window));
     ASSERT_TRUE(driver.WaitClosed());
     EXPECT_EQ(2, driver.Result());
-    EXPECT_EQ(0, CountOwnWindows(L"Error"));
+    EXPECT_EQ(0, CountOwnWindows(kErrorCaption));
 }
 
 }  // namespace

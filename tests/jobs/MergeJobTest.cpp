@@ -10,7 +10,7 @@
 
 namespace {
 
-const wchar_t kSuccess[] = L"box Notice: Success to merge all files.";
+const std::wstring kSuccess = NoticeBox(kMerged);
 
 Bytes Concat(std::initializer_list<Bytes> parts)
 {
@@ -69,10 +69,7 @@ void ExpectRoundTrip(uint64_t size, int32_t blockSize, uint32_t seed)
     WriteBytes(dir / L"src.dat", source);
     JobRunner runner;
     runner.SetSeparate(dir / L"src.dat", blockSize);
-    std::vector<std::wstring> blocks;
-    for (const std::wstring& event : runner.Run(JOB_SEPARATE))
-        if (event.compare(0, 5, L"item ") == 0)
-            blocks.push_back(event.substr(5));
+    const std::vector<std::wstring> blocks = ItemNames(runner.Run(JOB_SEPARATE));
     EXPECT_EQ(size == 0 ? 0 : (size - 1) / blockSize + 1, blocks.size());
     runner.SetMerge(dir.Path(), blocks, dir / L"back.dat");
     runner.Run(JOB_MERGE);
@@ -147,7 +144,7 @@ TEST(MergeJobErrors, ResultThatCantBeOpened)
                                  OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder.IsValid());
     ASSERT_TRUE(::CreateDirectoryW((dir / L"folder").c_str(), nullptr));
-    const Events refused = {L"box Error: Fail to open or create the merge result file!"};
+    const Events refused = {ErrorBox(kCantOpenResult)};
     for (const std::wstring& result : {dir / L"missing\\out", dir / L"folder", dir / L"held"}) {
         SCOPED_TRACE(Narrow(result));
         JobRunner runner;
@@ -166,8 +163,7 @@ TEST(MergeJobErrors, MissingEntryStopsAfterTheFilesBeforeIt)
     WriteBytes(dir / L"c", MakeBytes(10, 3));
     JobRunner runner;
     runner.SetMerge(dir.Path(), {L"a", L"gone", L"c"}, dir / L"out");
-    EXPECT_EQ((Events{L"range 1 2", L"pos 1", L"end merge",
-                      L"box Error: Can't open the file that will be merged!"}),
+    EXPECT_EQ((Events{L"range 1 2", L"pos 1", L"end merge", ErrorBox(kCantOpenMerged)}),
               runner.Run(JOB_MERGE));
     EXPECT_EQ(MakeBytes(10, 1), ReadBytes(dir / L"out"));
 }
@@ -182,8 +178,7 @@ TEST(MergeJobErrors, EntryHeldOpenForWritingCantBeMerged)
     ASSERT_TRUE(writer.IsValid());
     JobRunner runner;
     runner.SetMerge(dir.Path(), {L"a"}, dir / L"out");
-    EXPECT_EQ((Events{L"range 1 0", L"end merge",
-                      L"box Error: Can't open the file that will be merged!"}),
+    EXPECT_EQ((Events{L"range 1 0", L"end merge", ErrorBox(kCantOpenMerged)}),
               runner.Run(JOB_MERGE));
 }
 
@@ -199,7 +194,7 @@ TEST(MergeJobErrors, ResultThatIsOneOfTheFilesIsRefusedUntouched)
     wchar_t shortName[MAX_PATH] = L"";
     ASSERT_NE(0u, ::GetShortPathNameW((dir / L"Part.bin").c_str(), shortName, MAX_PATH));
 
-    const Events refused = {L"box Error: The merge result file can't be one of the files to merge!"};
+    const Events refused = {ErrorBox(kResultIsListed)};
     for (const std::wstring& result :
          {dir / L"PART.BIN", dir / L"sub\\..\\Part.bin", std::wstring(shortName), dir / L"link.bin"}) {
         SCOPED_TRACE(Narrow(result));

@@ -3,12 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "app/Handles.h"
+#include "support/Blocks.h"
 #include "support/JobRunner.h"
 #include "support/TestFiles.h"
 
 namespace {
 
-const wchar_t kSuccess[] = L"box Notice: Success to separate this file.";
+const std::wstring kSuccess = NoticeBox(kSeparated);
 
 // The block files named name_NNNNN.bin in dir, with their sizes.
 std::vector<uint64_t> BlockSizes(const TempDir& dir, const std::wstring& stem)
@@ -45,7 +46,7 @@ TEST_P(SeparateWorkedCounts, CutsTheBlocksAndCountsTheChunks)
     EXPECT_EQ(count.blocks, BlockSizes(dir, L"f"));
     Events expected;
     for (size_t n = 0; n < count.blocks.size(); ++n)
-        expected.push_back(L"item f_0000" + std::to_wstring(n) + L".bin");
+        expected.push_back(L"item " + BlockName(L"f", L".bin", static_cast<uint32_t>(n)));
     expected.insert(expected.begin(), events.front());
     expected.push_back(kSuccess);
     expected.push_back(L"end separate");
@@ -172,8 +173,7 @@ TEST(SeparateJobErrors, MissingSourceShowsTheBoxAndPostsNothing)
     TempDir dir;
     JobRunner runner;
     runner.SetSeparate(dir / L"missing.bin", 1024);
-    EXPECT_EQ((Events{L"box Error: Can't open the file that will be separated!"}),
-              runner.Run(JOB_SEPARATE));
+    EXPECT_EQ((Events{ErrorBox(kCantOpenSource)}), runner.Run(JOB_SEPARATE));
 }
 
 TEST(SeparateJobErrors, SourceHeldOpenForWritingCantBeOpened)
@@ -186,8 +186,7 @@ TEST(SeparateJobErrors, SourceHeldOpenForWritingCantBeOpened)
     ASSERT_TRUE(writer.IsValid());
     JobRunner runner;
     runner.SetSeparate(dir / L"f.bin", 1024);
-    EXPECT_EQ((Events{L"box Error: Can't open the file that will be separated!"}),
-              runner.Run(JOB_SEPARATE));
+    EXPECT_EQ((Events{ErrorBox(kCantOpenSource)}), runner.Run(JOB_SEPARATE));
     EXPECT_EQ(std::vector<std::wstring>{L"f.bin"}, ListNames(dir.Path()));
 }
 
@@ -204,7 +203,7 @@ TEST(SeparateJobErrors, BlockHeldOpenElsewhereStopsTheJobAtItsIndex)
     JobRunner runner;
     runner.SetSeparate(dir / L"f.bin", 1024);
     EXPECT_EQ((Events{L"range 1 3", L"pos 1", L"item f_00000.bin", L"end separate",
-                      L"box Error: Fail to open or create the block files!"}),
+                      ErrorBox(kCantOpenBlock)}),
               runner.Run(JOB_SEPARATE));
     holder.Close();
     EXPECT_EQ(MakeBytes(7, 2), ReadBytes(dir / L"f_00001.bin"));
@@ -218,8 +217,7 @@ TEST(SeparateJobErrors, DirectoryOfABlocksNameStopsTheJob)
     ASSERT_TRUE(::CreateDirectoryW((dir / L"f_00000.bin").c_str(), nullptr));
     JobRunner runner;
     runner.SetSeparate(dir / L"f.bin", 1024);
-    EXPECT_EQ((Events{L"range 1 3", L"end separate",
-                      L"box Error: Fail to open or create the block files!"}),
+    EXPECT_EQ((Events{L"range 1 3", L"end separate", ErrorBox(kCantOpenBlock)}),
               runner.Run(JOB_SEPARATE));
 }
 

@@ -9,6 +9,8 @@
 
 using Bytes = std::vector<unsigned char>;
 
+constexpr uint64_t kMiB = 1024 * 1024;
+
 // A new, empty directory under the temp directory, removed with everything
 // in it when the object goes.
 class TempDir {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "jobs/JobMessages.h"
+#include "support/Boxes.h"
 #include "support/DialogDriver.h"
 
 namespace {
@@ -16,10 +17,7 @@ namespace {
 // The top-level windows of this process that a handler could have shown.
 bool AnyBoxOrFileDialog()
 {
-    for (const wchar_t* caption : {L"Open", L"Save As", L"Error", L"Notice"})
-        if (FindOwnWindow(caption) != nullptr)
-            return true;
-    return false;
+    return FindBox() || FindOwnWindow(L"Open") != nullptr || FindOwnWindow(L"Save As") != nullptr;
 }
 
 } // namespace
