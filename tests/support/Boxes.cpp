@@ -57,3 +57,37 @@ std::wstring TakeBox(const std::wstring& caption, DWORD timeoutMs,
     EXPECT_TRUE(DismissBox(box.window)) << box.Describe() << " did not go";
     return box.text;
 }
+
+void DismissWhatWasLeftOpen(DWORD processId)
+{
+    while (const ShownBox box = FindBox(processId)) {
+        ADD_FAILURE() << "the " << box.Describe() << " was left open";
+        if (!DismissBox(box.window))
+            EndTestProgram("the " + box.Describe() + " can't be dismissed");
+    }
+    for (const wchar_t* caption : {L"Open", L"Save As"}) {
+        while (HWND dialog = FindProcessWindow(ProcessOrSelf(processId), caption)) {
+            ADD_FAILURE() << "the \"" << Narrow(caption) << "\" file dialog was left open";
+            ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDCANCEL)));
+            if (!WaitFor([dialog] { return !::IsWindow(dialog); }))
+                EndTestProgram("the \"" + Narrow(caption) + "\" file dialog can't be closed");
+        }
+    }
+}
+
+namespace {
+
+// At the end of every test: whatever the test left open, however it ended,
+// fails it and goes, so that the next test starts with no window of the
+// last one in its way.
+class LeftOpenSweeper : public ::testing::EmptyTestEventListener {
+    void OnTestEnd(const ::testing::TestInfo&) override { DismissWhatWasLeftOpen(); }
+};
+
+const bool kSweeperInstalled = [] {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new LeftOpenSweeper);
+    return true;
+}();
+
+} // namespace

@@ -30,17 +30,16 @@ MainDialogDriver::MainDialogDriver() : m_dialog(new CMainDlg)
 
 MainDialogDriver::~MainDialogDriver()
 {
-    if (m_hDialog != nullptr && ::IsWindow(m_hDialog))
-        Post(WM_CLOSE);
-    // A job box left open would hold the closing path: dismiss whatever
-    // the program still shows until the dialog thread has ended.
-    WaitFor([this] {
-        if (const ShownBox box = FindBox())
-            ::PostMessageW(box.window, WM_COMMAND, IDOK, 0);
-        return m_dialog->m_hWnd == nullptr;
-    }, 600000);
-    if (m_thread.joinable())
-        m_thread.join();
+    // (A dialog that did not come up in time may still be on its way.)
+    HWND window = m_hDialog != nullptr ? m_hDialog : m_dialog->m_hWnd;
+    if (window != nullptr && ::IsWindow(window))
+        ::PostMessageW(window, WM_CLOSE, 0, 0);
+    if (!WaitFor([this] {
+            DismissWhatWasLeftOpen();
+            return m_bClosed.load();
+        }))
+        EndTestProgram("the main dialog did not close");
+    m_thread.join();
 }
 
 // Sync posts a marker behind everything already queued for the dialog and

@@ -19,7 +19,9 @@ class MainDialogDriver : public MainWindowControls {
 public:
     // Opens the dialog and waits until it is shown.
     MainDialogDriver();
-    // Closes the dialog if it is still open and waits for its thread.
+    // Closes the dialog if it is still open and waits for its thread, within
+    // a deadline; what the test left open (a box holding a job, a file
+    // dialog) is dismissed as a failure.
     ~MainDialogDriver();
     MainDialogDriver(const MainDialogDriver&) = delete;
     MainDialogDriver& operator=(const MainDialogDriver&) = delete;

@@ -23,6 +23,15 @@ JobRunner::JobRunner()
 
 JobRunner::~JobRunner()
 {
+    // A test that failed may leave the job holding a box: it is dismissed
+    // (a failure) so that the job can end, and a job that does not end in
+    // time ends the test program rather than hold it for ever.
+    job.m_bCancel = true;
+    if (!WaitFor([this] {
+            DismissWhatWasLeftOpen();
+            return !job.IsJobRunning();
+        }))
+        EndTestProgram("the job did not end after a cancel");
     job.CancelJobAndWait();
     ::DestroyWindow(window);
 }

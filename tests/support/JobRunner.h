@@ -44,6 +44,7 @@ protected:
 class JobRunner {
 public:
     JobRunner();
+    // Cancels a job still running and waits for its end, within a deadline.
     ~JobRunner();
     JobRunner(const JobRunner&) = delete;
     JobRunner& operator=(const JobRunner&) = delete;

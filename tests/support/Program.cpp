@@ -44,15 +44,13 @@ ProgramRun::~ProgramRun()
     if (m_process.hProcess == nullptr)
         return;
     if (!Ended()) {
-        // Close it as a user would, answering any box it still shows.
         if (::IsWindow(m_hDialog))
             Post(WM_CLOSE);
-        WaitFor([this] {
-            if (const ShownBox box = FindBox())
-                ::PostMessageW(box.window, WM_COMMAND, IDOK, 0);
-            return Ended();
-        }, 60000);
-        if (!Ended()) {
+        if (!WaitFor([this] {
+                DismissWhatWasLeftOpen(m_process.dwProcessId);
+                return Ended();
+            })) {
+            ADD_FAILURE() << "the program did not end when closed; it was killed";
             ::TerminateProcess(m_process.hProcess, 99);
             ::WaitForSingleObject(m_process.hProcess, kDeadlineMs);
         }

@@ -14,8 +14,9 @@ public:
     // Starts the program with that command line and waits until its main
     // window is shown (or the program has ended).
     explicit ProgramRun(const std::wstring& arguments = L"");
-    // Closes a copy still running as a user would, answering any box it
-    // still shows; a copy that does not end in time is killed.
+    // Closes a copy still running as a user would; a box it was left
+    // showing is dismissed, as a failure, and a copy that does not end in
+    // time is killed, as a failure.
     ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;

@@ -1,5 +1,8 @@
 #include "support/Windows.h"
 
+#include <gtest/gtest.h>
+
+#include <cstdio>
 #include <vector>
 
 void PumpMessages()
@@ -42,7 +45,11 @@ BOOL CALLBACK MatchWindow(HWND hWnd, LPARAM param)
         return TRUE;
     wchar_t className[64] = L"";
     ::GetClassNameW(hWnd, className, 64);
-    if (lstrcmpiW(className, query->className) != 0 || WindowText(hWnd) != *query->caption)
+    // The caption is read without a message: the main window's thread may
+    // be waiting for a job.
+    wchar_t caption[256] = L"";
+    ::InternalGetWindowText(hWnd, caption, 256);
+    if (lstrcmpiW(className, query->className) != 0 || caption != *query->caption)
         return TRUE;
     query->found = hWnd;
     return FALSE;
@@ -97,4 +104,14 @@ bool DismissBox(HWND box)
 {
     ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     return WaitFor([box] { return !::IsWindow(box); });
+}
+
+void EndTestProgram(const std::string& why)
+{
+    ADD_FAILURE() << why << "; the test program ends here";
+    std::fflush(stdout);
+    std::fflush(stderr);
+    ::TerminateProcess(::GetCurrentProcess(), 1);
+    for (;;)
+        ::Sleep(INFINITE);
 }

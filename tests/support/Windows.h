@@ -44,3 +44,7 @@ std::wstring BoxText(HWND box);
 
 // Presses the OK button of a message box and waits until it has gone.
 bool DismissBox(HWND box);
+
+// Ends the test program at once with a failure that says why: for a test
+// whose teardown could otherwise only wait for ever.
+[[noreturn]] void EndTestProgram(const std::string& why);
