@@ -2,8 +2,6 @@
 // way it stops.
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "app/Handles.h"
 #include "support/JobRunner.h"
 #include "support/TestFiles.h"
@@ -57,49 +55,6 @@ TEST(MergeJob, EmptyFilesGiveAnEmptyResultAndTruncateAnOldOne)
     EXPECT_EQ((Events{L"range 1 0", kSuccess, L"end merge"}), runner.Run(JOB_MERGE));
     EXPECT_TRUE(FileExists(dir / L"out"));
     EXPECT_EQ(0u, FileSizeOf(dir / L"out"));
-}
-
-// Separating and merging the blocks back in index order gives the source.
-void ExpectRoundTrip(uint64_t size, int32_t blockSize, uint32_t seed)
-{
-    SCOPED_TRACE("size " + std::to_string(size) + ", block size " + std::to_string(blockSize) +
-                 ", seed " + std::to_string(seed));
-    TempDir dir;
-    const Bytes source = MakeBytes(size, seed);
-    WriteBytes(dir / L"src.dat", source);
-    JobRunner runner;
-    runner.SetSeparate(dir / L"src.dat", blockSize);
-    const std::vector<std::wstring> blocks = ItemNames(runner.Run(JOB_SEPARATE));
-    EXPECT_EQ(size == 0 ? 0 : (size - 1) / blockSize + 1, blocks.size());
-    runner.SetMerge(dir.Path(), blocks, dir / L"back.dat");
-    runner.Run(JOB_MERGE);
-    EXPECT_EQ(source, ReadBytes(dir / L"back.dat"));
-}
-
-TEST(RoundTrip, SizesAroundEveryBoundary)
-{
-    const int32_t small = 1000;
-    for (uint64_t size : {1, 999, 1000, 1001, 2999, 3000, 3001})
-        ExpectRoundTrip(size, small, 11);
-    const int32_t mib = 1048576;
-    for (uint64_t size : {mib - 1, mib, mib + 1, 3 * mib})
-        ExpectRoundTrip(size, mib, 12);
-    // Blocks of several chunks, and a block size that is no multiple of a chunk.
-    for (uint64_t size : {5000000, 4608000, 4608001})
-        ExpectRoundTrip(size, 1536000, 13);
-    ExpectRoundTrip(1, 1, 14);
-    ExpectRoundTrip(7, 1, 15);
-}
-
-TEST(RoundTrip, SeededRandomSizesAndBlockSizes)
-{
-    const uint32_t seed = 20261208;
-    std::mt19937 random(seed);
-    for (int i = 0; i < 12; ++i) {
-        const uint64_t size = std::uniform_int_distribution<uint64_t>(1, 3 * 1048576)(random);
-        const int32_t blockSize = std::uniform_int_distribution<int32_t>(1, 2 * 1048576)(random);
-        ExpectRoundTrip(size, blockSize < 64 ? blockSize + 4096 : blockSize, seed + i);
-    }
 }
 
 // Cancel at an exact poll point: the sizing pass polls once per entry, the

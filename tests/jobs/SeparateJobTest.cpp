@@ -11,56 +11,48 @@ namespace {
 
 const std::wstring kSuccess = NoticeBox(kSeparated);
 
-// The block files named name_NNNNN.bin in dir, with their sizes.
-std::vector<uint64_t> BlockSizes(const TempDir& dir, const std::wstring& stem)
+// The worked examples: the blocks cut, and the chunks counted, announced
+// with the range and posted one by one.
+TEST(SeparateJob, WorkedExamplesCutTheBlocksAndCountTheChunks)
 {
-    std::vector<uint64_t> sizes;
-    for (const std::wstring& name : ListNames(dir.Path()))
-        if (name.compare(0, stem.size() + 1, stem + L"_") == 0)
+    struct Case {
+        uint64_t size;
+        int32_t blockSize;
+        std::vector<uint64_t> blocks;
+        int total;
+    };
+    const Case cases[] = {
+        {2500000, 1048576, {1048576, 1048576, 402848}, 3},
+        {5000000, 1536000, {1536000, 1536000, 1536000, 392000}, 7},
+        {3145728, 1048576, {1048576, 1048576, 1048576}, 3},
+        {100, 1024, {100}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.size) + " bytes in blocks of " + std::to_string(c.blockSize));
+        TempDir dir;
+        WriteBytes(dir / L"f.bin", MakeBytes(c.size, 7));
+        JobRunner runner;
+        runner.SetSeparate(dir / L"f.bin", c.blockSize);
+        const Events events = runner.Run(JOB_SEPARATE);
+
+        const SourceBlocks blocks(dir.Path(), L"f", L".bin", c.blockSize);
+        const std::vector<std::wstring> names = blocks.OnDisk();
+        std::vector<uint64_t> sizes;
+        for (const std::wstring& name : names)
             sizes.push_back(FileSizeOf(dir / name));
-    return sizes;
+        EXPECT_EQ(c.blocks, sizes);
+        EXPECT_TRUE(blocks.AreWhole(names));
+
+        Events expected = {L"range 1 " + std::to_wstring(c.total)};
+        for (const std::wstring& name : names)
+            expected.push_back(L"item " + name);
+        expected.push_back(kSuccess);
+        expected.push_back(L"end separate");
+        EXPECT_EQ(expected, WithoutPositions(events));
+        ASSERT_EQ(expected.size() + c.total, events.size());
+        EXPECT_EQ(L"pos " + std::to_wstring(c.total), events[events.size() - 4]);
+    }
 }
-
-struct WorkedCount {
-    uint64_t size;
-    int32_t blockSize;
-    std::vector<uint64_t> blocks;
-    int total;
-};
-
-class SeparateWorkedCounts : public ::testing::TestWithParam<WorkedCount> {};
-
-TEST_P(SeparateWorkedCounts, CutsTheBlocksAndCountsTheChunks)
-{
-    const WorkedCount& count = GetParam();
-    TempDir dir;
-    const Bytes source = MakeBytes(count.size, 7);
-    WriteBytes(dir / L"f.bin", source);
-
-    JobRunner runner;
-    runner.SetSeparate(dir / L"f.bin", count.blockSize);
-    Events events = runner.Run(JOB_SEPARATE);
-
-    ASSERT_FALSE(events.empty());
-    EXPECT_EQ(L"range 1 " + std::to_wstring(count.total), events.front());
-    EXPECT_EQ(count.blocks, BlockSizes(dir, L"f"));
-    Events expected;
-    for (size_t n = 0; n < count.blocks.size(); ++n)
-        expected.push_back(L"item " + BlockName(L"f", L".bin", static_cast<uint32_t>(n)));
-    expected.insert(expected.begin(), events.front());
-    expected.push_back(kSuccess);
-    expected.push_back(L"end separate");
-    EXPECT_EQ(expected, WithoutPositions(events));
-    EXPECT_EQ(events.size() - expected.size(), static_cast<size_t>(count.total));
-    EXPECT_EQ(L"pos " + std::to_wstring(count.total), events[events.size() - 4]);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    WorkedExamples, SeparateWorkedCounts,
-    ::testing::Values(WorkedCount{2500000, 1048576, {1048576, 1048576, 402848}, 3},
-                      WorkedCount{5000000, 1536000, {1536000, 1536000, 1536000, 392000}, 7},
-                      WorkedCount{3145728, 1048576, {1048576, 1048576, 1048576}, 3},
-                      WorkedCount{100, 1024, {100}, 1}));
 
 TEST(SeparateJob, PostsEveryChunkInOrderBeforeItsBlockIsHandedOver)
 {
@@ -115,55 +107,45 @@ TEST(SeparateJob, SourceWithoutExtensionInDottedDirectory)
               WithoutPositions(events));
 }
 
-// Cancel at an exact poll point. With one chunk a block the job polls before
-// block 0 (1), before its chunk (2), before block 1 (3), before its chunk (4).
-TEST(SeparateJobCancel, BeforeTheFirstBlockWritesNothing)
+// Cancel at an exact poll point: the job polls before each block and before
+// each chunk. What is on disk then is the blocks before, whole, and the
+// block under way with the chunks written so far; only whole blocks are
+// handed over.
+TEST(SeparateJob, CancelAtEachPollPointKeepsWhatWasWrittenAndListsOnlyWholeBlocks)
 {
-    TempDir dir;
-    WriteBytes(dir / L"f.bin", MakeBytes(3000, 5));
-    JobRunner runner;
-    runner.SetSeparate(dir / L"f.bin", 1024);
-    runner.job.m_nCancelAtPoll = 1;
-    EXPECT_EQ((Events{L"range 1 3", L"end separate"}), runner.Run(JOB_SEPARATE));
-    EXPECT_EQ(std::vector<std::wstring>{L"f.bin"}, ListNames(dir.Path()));
-}
-
-TEST(SeparateJobCancel, BetweenBlocksLeavesOnlyCompleteBlocks)
-{
-    TempDir dir;
-    WriteBytes(dir / L"f.bin", MakeBytes(3000, 5));
-    JobRunner runner;
-    runner.SetSeparate(dir / L"f.bin", 1024);
-    runner.job.m_nCancelAtPoll = 3;
-    EXPECT_EQ((Events{L"range 1 3", L"pos 1", L"item f_00000.bin", L"end separate"}),
-              runner.Run(JOB_SEPARATE));
-    EXPECT_EQ((std::vector<std::wstring>{L"f.bin", L"f_00000.bin"}), ListNames(dir.Path()));
-    EXPECT_EQ(1024u, FileSizeOf(dir / L"f_00000.bin"));
-}
-
-TEST(SeparateJobCancel, BeforeABlocksFirstChunkLeavesItEmptyAndUnlisted)
-{
-    TempDir dir;
-    WriteBytes(dir / L"f.bin", MakeBytes(3000, 5));
-    JobRunner runner;
-    runner.SetSeparate(dir / L"f.bin", 1024);
-    runner.job.m_nCancelAtPoll = 4;
-    EXPECT_EQ((Events{L"range 1 3", L"pos 1", L"item f_00000.bin", L"end separate"}),
-              runner.Run(JOB_SEPARATE));
-    EXPECT_EQ(0u, FileSizeOf(dir / L"f_00001.bin"));
-    EXPECT_TRUE(FileExists(dir / L"f_00001.bin"));
-    EXPECT_FALSE(FileExists(dir / L"f_00002.bin"));
-}
-
-TEST(SeparateJobCancel, InsideAMultiChunkBlockKeepsTheChunksWritten)
-{
-    TempDir dir;
-    WriteBytes(dir / L"f.bin", MakeBytes(5000000, 6));
-    JobRunner runner;
-    runner.SetSeparate(dir / L"f.bin", 1536000);
-    runner.job.m_nCancelAtPoll = 3;  // before block 0's second chunk
-    EXPECT_EQ((Events{L"range 1 7", L"pos 1", L"end separate"}), runner.Run(JOB_SEPARATE));
-    EXPECT_EQ(1048576u, FileSizeOf(dir / L"f_00000.bin"));
+    struct Case {
+        const char* where;
+        uint64_t size;
+        int32_t blockSize;
+        int poll;
+        Events events;
+        std::vector<uint64_t> onDisk;  // sizes of the block files
+    };
+    const Case cases[] = {
+        {"before the first block", 3000, 1024, 1, {L"range 1 3", L"end separate"}, {}},
+        {"between two blocks", 3000, 1024, 3,
+         {L"range 1 3", L"pos 1", L"item f_00000.bin", L"end separate"}, {1024}},
+        {"before a block's first chunk", 3000, 1024, 4,
+         {L"range 1 3", L"pos 1", L"item f_00000.bin", L"end separate"}, {1024, 0}},
+        {"inside a block of two chunks", 5000000, 1536000, 3,
+         {L"range 1 7", L"pos 1", L"end separate"}, {1048576}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.where);
+        TempDir dir;
+        WriteBytes(dir / L"f.bin", MakeBytes(c.size, 5));
+        JobRunner runner;
+        runner.SetSeparate(dir / L"f.bin", c.blockSize);
+        runner.job.m_nCancelAtPoll = c.poll;
+        EXPECT_EQ(c.events, runner.Run(JOB_SEPARATE));
+        const SourceBlocks blocks(dir.Path(), L"f", L".bin", c.blockSize);
+        std::vector<uint64_t> sizes;
+        for (const std::wstring& name : blocks.OnDisk())
+            sizes.push_back(FileSizeOf(dir / name));
+        EXPECT_EQ(c.onDisk, sizes);
+        EXPECT_TRUE(blocks.OnDiskHoldTheStartOfTheirBytes());
+        EXPECT_EQ(1 + sizes.size(), ListNames(dir.Path()).size()) << "a file that is no block";
+    }
 }
 
 // Each error text reached through a real fault, with what is posted before

@@ -304,35 +304,6 @@ TEST(CancelCommand, EachCancelStopsOnlyAJobOfItsOwnGroup)
     EXPECT_TRUE(SameBytes(result, 0, source, 0, written));
 }
 
-TEST(ExitCommand, ExitDuringASeparationStopsItAndKeepsTheBlocks)
-{
-    TempDir dir;
-    const std::wstring source = dir / L"big.bin";
-    constexpr int kBlocks = 400;
-    WriteBigFile(source, kBlocks * kMiB, 23);
-    MainDialogDriver driver;
-    driver.SetText(IDC_SOURCE_FILE, source);
-    SetBlockSize(driver, L"1", kMegabytes);
-
-    driver.Click(IDC_SEPARATE);
-    ASSERT_TRUE(WaitForListItems(driver, 2));
-    driver.Click(IDCANCEL);  // the Exit button
-    ASSERT_TRUE(driver.WaitClosed(kLongJobMs));
-    EXPECT_EQ(2, driver.Result());
-    EXPECT_FALSE(driver.Object().IsJobRunning());
-    EXPECT_TRUE(NoBox());
-
-    // Blocks 0 ... k-1 are whole, block k may have been opened; nothing after.
-    const SourceBlocks blocks(dir.Path(), L"big", L".bin", kMiB);
-    const std::vector<std::wstring> onDisk = blocks.OnDisk();
-    ASSERT_GE(onDisk.size(), 2u);
-    ASSERT_LT(onDisk.size(), static_cast<size_t>(kBlocks)) << "the job was not stopped";
-    EXPECT_TRUE(blocks.OnDiskHoldTheStartOfTheirBytes());
-    EXPECT_TRUE(blocks.AreWhole({onDisk.begin(), onDisk.end() - 1}));
-    const uint64_t last = FileSizeOf(dir / onDisk.back());
-    EXPECT_TRUE(last == 0 || last == kMiB) << last;
-}
-
 TEST(ExitCommand, CloseDuringAMergeStopsItAndKeepsThePartialResult)
 {
     TempDir dir;

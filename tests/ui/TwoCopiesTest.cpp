@@ -1,6 +1,6 @@
 // The real program, kestrane.exe, started as its own process and driven
 // through its window from outside: two copies working at the same time, and
-// closing a copy while it separates.
+// Exit in a copy while it separates.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -92,8 +92,8 @@ TEST(TwoCopies, AnIdleCopyClosesAtOnceAndExitStopsTheSeparatingOne)
     EXPECT_LT(busy.ListCount(), kBlocks) << "the idle copy waited for the other copy's job";
     EXPECT_FALSE(busy.FindBox());
 
-    // Closing the busy copy stops its job and ends the program with 2.
-    busy.Post(WM_CLOSE);
+    // Exit in the busy copy stops its job and ends the program with 2.
+    busy.Click(IDCANCEL);
     ASSERT_TRUE(WaitFor([&] { return busy.Ended() || busy.FindBox(); }, kLongJobMs));
     ASSERT_TRUE(busy.Ended()) << "the job ran on to its end";
     EXPECT_EQ(2u, busy.WaitExitCode());
