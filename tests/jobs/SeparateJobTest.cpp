@@ -67,6 +67,38 @@ TEST(SeparateJob, PostsEveryChunkInOrderBeforeItsBlockIsHandedOver)
     EXPECT_EQ(expected, events);
 }
 
+// A chunk total that 16 bits can't hold is posted whole; one that 31 bits
+// can't hold is halved, and every position with it, as often as it takes
+// and no more. One-byte blocks make a chunk of every byte, so the sources
+// need only be long, not written: the job is cancelled before block 4.
+TEST(SeparateJob, LongChunkTotalsArePostedWholeUpTo31BitsAndHalvedPast)
+{
+    struct Case {
+        uint64_t chunks;
+        uint64_t range;
+    };
+    const Case cases[] = {
+        {65536, 65536},
+        {(1ull << 31) - 1, (1ull << 31) - 1},
+        {(1ull << 31) + 2, (1ull << 30) + 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chunks);
+        TempDir dir;
+        WriteSparseFile(dir / L"f.bin", c.chunks);
+        JobRunner runner;
+        runner.SetSeparate(dir / L"f.bin", 1);
+        runner.job.m_nCancelAtPoll = 9;
+        Events expected = {L"range 1 " + std::to_wstring(c.range)};
+        for (uint32_t done = 1; done <= 4; ++done) {
+            expected.push_back(L"pos " + std::to_wstring(done * c.range / c.chunks));
+            expected.push_back(L"item " + BlockName(L"f", L".bin", done - 1));
+        }
+        expected.push_back(L"end separate");
+        EXPECT_EQ(expected, runner.Run(JOB_SEPARATE));
+    }
+}
+
 TEST(SeparateJob, EmptySourceWritesAndShowsNothing)
 {
     TempDir dir;
