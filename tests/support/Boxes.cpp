@@ -60,7 +60,10 @@ std::wstring TakeBox(const std::wstring& caption, DWORD timeoutMs,
 
 void DismissWhatWasLeftOpen(DWORD processId)
 {
+    const ULONGLONG deadline = ::GetTickCount64() + kDeadlineMs;
     while (const ShownBox box = FindBox(processId)) {
+        if (::GetTickCount64() > deadline)
+            EndTestProgram("the program shows box after box");
         ADD_FAILURE() << "the " << box.Describe() << " was left open";
         if (!DismissBox(box.window))
             EndTestProgram("the " + box.Describe() + " can't be dismissed");

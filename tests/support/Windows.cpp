@@ -96,8 +96,12 @@ std::wstring WindowText(HWND hWnd)
 
 std::wstring BoxText(HWND box)
 {
-    // The message of a message box is the static control 0xFFFF.
-    return WindowText(::GetDlgItem(box, 0xFFFF));
+    // The message of a message box is the static control 0xFFFF. Its text
+    // is read without a message: the thread that shows the box may be
+    // blocked under it.
+    wchar_t text[1024] = L"";
+    ::InternalGetWindowText(::GetDlgItem(box, 0xFFFF), text, 1024);
+    return text;
 }
 
 bool DismissBox(HWND box)
