@@ -29,20 +29,20 @@ std::set<std::wstring> NameSet(const std::vector<std::wstring>& names)
     return {names.begin(), names.end()};
 }
 
-// Counts this process's threads every millisecond while it lives, and keeps
-// the most it saw.
-class ThreadWatch {
+// Counts this process's job workers every millisecond while it lives, and
+// keeps the most it saw.
+class WorkerWatch {
 public:
-    ThreadWatch()
+    WorkerWatch()
         : m_thread([this] {
               while (!m_stop) {
-                  m_most = std::max(m_most.load(), CountOwnThreads());
+                  m_most = std::max(m_most.load(), CountJobWorkers());
                   ::Sleep(1);
               }
           })
     {
     }
-    ~ThreadWatch()
+    ~WorkerWatch()
     {
         m_stop = true;
         m_thread.join();
@@ -56,37 +56,58 @@ private:
 };
 
 // Waits until the dialog has handled every click posted so far, counting
-// threads meanwhile; returns the most threads seen beyond those there
-// before (the watcher's own included in both).
-int SyncCountingWorkers(MainDialogDriver& driver, int idleThreads, DWORD timeoutMs = kLongJobMs)
+// job workers meanwhile; returns the most seen at once.
+int SyncCountingWorkers(MainDialogDriver& driver, DWORD timeoutMs = kLongJobMs)
 {
-    ThreadWatch watch;
+    WorkerWatch watch;
     EXPECT_TRUE(driver.Sync(timeoutMs)) << "the window hangs";
-    return watch.Most() - idleThreads;
-}
-
-int IdleThreads()
-{
-    ThreadWatch watch;
-    ::Sleep(50);
     return watch.Most();
 }
 
-TEST(ClickStorm, SeparateAndMergeClickedFiftyTimesRunOneJob)
-{
+// A source big.bin of size bytes among bystanders, what the folder held
+// then, and the main dialog set to cut the source into 1 MiB blocks.
+class Storm {
+public:
+    Storm(uint64_t size, uint32_t seed)
+    {
+        WriteBigFile(source, size, seed);
+        AddBystanders(dir.Path(), L"big", L".bin");
+        before = TakeSnapshot(dir.Path());
+        driver.SetText(IDC_SOURCE_FILE, source);
+        driver.SetText(IDC_BLOCK_SIZE, L"1");
+        EXPECT_TRUE(driver.Sync());
+    }
+
+    // After a storm that stopped the separation: one worker at a time, the
+    // window idle without a box and with an empty bar, the list one set of
+    // whole blocks in order, every block on disk the start of its bytes,
+    // and nothing changed but blocks. Returns the list.
+    std::vector<std::wstring> ExpectStoppedCleanly(size_t allBlocks)
+    {
+        EXPECT_LE(SyncCountingWorkers(driver), 1) << "two workers at once";
+        EXPECT_TRUE(driver.WaitIdle());
+        EXPECT_EQ(0, CountOwnWindows(kNoticeCaption) + CountOwnWindows(kErrorCaption));
+        EXPECT_EQ(0, driver.ProgressHigh());
+        const std::vector<std::wstring> listed = driver.ListItems();
+        EXPECT_LT(listed.size(), allBlocks) << "the job was not stopped";
+        EXPECT_TRUE(blocks.AreWhole(listed)) << "the list is not one set of whole blocks in order";
+        EXPECT_TRUE(blocks.OnDiskHoldTheStartOfTheirBytes());
+        EXPECT_TRUE(OnlyChanged(before, TakeSnapshot(dir.Path()), NameSet(blocks.Names(allBlocks))));
+        return listed;
+    }
+
     TempDir dir;
     const std::wstring source = dir / L"big.bin";
-    WriteBigFile(source, 4 * kMiB + 100, 71);
-    AddBystanders(dir.Path(), L"big", L".bin");
-    const Snapshot before = TakeSnapshot(dir.Path());
-
+    const SourceBlocks blocks = BigBlocks(dir);
+    Snapshot before;
     MainDialogDriver driver;
-    driver.SetText(IDC_SOURCE_FILE, source);
-    driver.SetText(IDC_BLOCK_SIZE, L"1");
-    driver.SetText(IDC_RESULT_FILE, dir / L"joined.bin");
-    ASSERT_TRUE(driver.Sync());
-    const int idle = IdleThreads();
+};
 
+TEST(ClickStorm, SeparateAndMergeClickedFiftyTimesRunOneJob)
+{
+    Storm storm(4 * kMiB + 100, 71);
+    MainDialogDriver& driver = storm.driver;
+    driver.SetText(IDC_RESULT_FILE, storm.dir / L"joined.bin");
     for (int i = 0; i < 50; ++i) {
         driver.Click(IDC_SEPARATE);
         driver.Click(IDC_MERGE);
@@ -94,11 +115,10 @@ TEST(ClickStorm, SeparateAndMergeClickedFiftyTimesRunOneJob)
     const ShownBox box = WaitForBox(kNoticeCaption, kLongJobMs);
     ASSERT_TRUE(box);
     // Every click has been handled while the job held its box: all refused.
-    EXPECT_LE(SyncCountingWorkers(driver, idle), 1) << "two workers at once";
+    EXPECT_LE(SyncCountingWorkers(driver), 1) << "two workers at once";
     EXPECT_EQ(1, CountOwnWindows(kNoticeCaption));
     EXPECT_EQ(0, CountOwnWindows(kErrorCaption));
-    const SourceBlocks blocks = BigBlocks(dir);
-    const std::vector<std::wstring> five = blocks.Names(5);
+    const std::vector<std::wstring> five = storm.blocks.Names(5);
     EXPECT_EQ(five, driver.ListItems());
 
     // Cancel clicked over and over while the box is open: each waits for
@@ -110,24 +130,15 @@ TEST(ClickStorm, SeparateAndMergeClickedFiftyTimesRunOneJob)
     ASSERT_TRUE(driver.WaitIdle());
     EXPECT_EQ(0, CountOwnWindows(kNoticeCaption) + CountOwnWindows(kErrorCaption));
     EXPECT_EQ(five, driver.ListItems());
-    EXPECT_TRUE(OnlyChanged(before, TakeSnapshot(dir.Path()), NameSet(five)));
-    EXPECT_TRUE(blocks.AreWhole(five));
+    EXPECT_TRUE(OnlyChanged(storm.before, TakeSnapshot(storm.dir.Path()), NameSet(five)));
+    EXPECT_TRUE(storm.blocks.AreWhole(five));
 }
 
 TEST(ClickStorm, CancelClickedFiftyTimesStopsTheSeparationOnce)
 {
-    TempDir dir;
-    const std::wstring source = dir / L"big.bin";
     constexpr size_t kBlocks = 300;
-    WriteBigFile(source, kBlocks * kMiB, 72);
-    AddBystanders(dir.Path(), L"big", L".bin");
-    const Snapshot before = TakeSnapshot(dir.Path());
-
-    MainDialogDriver driver;
-    driver.SetText(IDC_SOURCE_FILE, source);
-    driver.SetText(IDC_BLOCK_SIZE, L"1");
-    ASSERT_TRUE(driver.Sync());
-    const int idle = IdleThreads();
+    Storm storm(kBlocks * kMiB, 72);
+    MainDialogDriver& driver = storm.driver;
     driver.Click(IDC_SEPARATE);
     ASSERT_TRUE(WaitFor([&] { return driver.ListCount() >= 2; }, kLongJobMs));
     for (int i = 0; i < 20; ++i)
@@ -136,56 +147,27 @@ TEST(ClickStorm, CancelClickedFiftyTimesStopsTheSeparationOnce)
         driver.Click(IDC_CANCEL_SEPARATE);
         driver.Click(IDC_CANCEL_MERGE);
     }
-    EXPECT_LE(SyncCountingWorkers(driver, idle), 1) << "two workers at once";
-    ASSERT_TRUE(driver.WaitIdle());
-    EXPECT_EQ(0, CountOwnWindows(kNoticeCaption) + CountOwnWindows(kErrorCaption));
-    EXPECT_EQ(0, driver.ProgressHigh());
-    const SourceBlocks blocks = BigBlocks(dir);
-    const std::vector<std::wstring> listed = driver.ListItems();
-    EXPECT_GE(listed.size(), 2u);
-    EXPECT_LT(listed.size(), kBlocks) << "the job was not stopped";
-    EXPECT_TRUE(blocks.AreWhole(listed)) << "the list is not one set of whole blocks in order";
-    EXPECT_TRUE(blocks.OnDiskHoldTheStartOfTheirBytes());
-    EXPECT_TRUE(OnlyChanged(before, TakeSnapshot(dir.Path()), NameSet(blocks.Names(kBlocks))));
+    EXPECT_GE(storm.ExpectStoppedCleanly(kBlocks).size(), 2u);
 
     // Nothing is left stuck: the next separation runs to its end.
     driver.SetText(IDC_BLOCK_SIZE, L"100");
     driver.Click(IDC_SEPARATE);
     ASSERT_EQ(kSeparated, TakeBox(kNoticeCaption, kLongJobMs));
     ASSERT_TRUE(driver.WaitIdle());
-    EXPECT_EQ(blocks.Names(3), driver.ListItems());
-    EXPECT_TRUE(SameBytes(blocks.Path(2), 0, source, 200 * kMiB, 100 * kMiB));
+    EXPECT_EQ(storm.blocks.Names(3), driver.ListItems());
+    EXPECT_TRUE(SameBytes(storm.blocks.Path(2), 0, storm.source, 200 * kMiB, 100 * kMiB));
 }
 
 TEST(ClickStorm, SeparateAndCancelInTurnFortyTimes)
 {
-    TempDir dir;
-    const std::wstring source = dir / L"big.bin";
     constexpr size_t kBlocks = 300;
-    WriteBigFile(source, kBlocks * kMiB, 73);
-    AddBystanders(dir.Path(), L"big", L".bin");
-    const Snapshot before = TakeSnapshot(dir.Path());
-
-    MainDialogDriver driver;
-    driver.SetText(IDC_SOURCE_FILE, source);
-    driver.SetText(IDC_BLOCK_SIZE, L"1");
-    ASSERT_TRUE(driver.Sync());
-    const int idle = IdleThreads();
+    Storm storm(kBlocks * kMiB, 73);
     for (int i = 0; i < 40; ++i) {
-        driver.Click(IDC_SEPARATE);
-        driver.Click(IDC_CANCEL_SEPARATE);
+        storm.driver.Click(IDC_SEPARATE);
+        storm.driver.Click(IDC_CANCEL_SEPARATE);
     }
-    EXPECT_LE(SyncCountingWorkers(driver, idle), 1) << "two workers at once";
-    ASSERT_TRUE(driver.WaitIdle());
-    EXPECT_EQ(0, CountOwnWindows(kNoticeCaption) + CountOwnWindows(kErrorCaption));
-    EXPECT_EQ(0, driver.ProgressHigh());
-    const SourceBlocks blocks = BigBlocks(dir);
-    const std::vector<std::wstring> listed = driver.ListItems();
-    EXPECT_LT(listed.size(), kBlocks);
-    EXPECT_TRUE(blocks.AreWhole(listed)) << "the list is not one set of whole blocks in order";
-    EXPECT_TRUE(blocks.OnDiskHoldTheStartOfTheirBytes());
-    EXPECT_TRUE(OnlyChanged(before, TakeSnapshot(dir.Path()), NameSet(blocks.Names(kBlocks))));
-    EXPECT_EQ(before.at(L"big.bin").hash, HashFile(source));
+    storm.ExpectStoppedCleanly(kBlocks);
+    EXPECT_EQ(storm.before.at(L"big.bin").hash, HashFile(storm.source));
 }
 
 TEST(ClickStorm, ExitClickedOverAndOverWhileAJobsErrorBoxIsOpen)
