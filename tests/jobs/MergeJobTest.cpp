@@ -58,34 +58,34 @@ TEST(MergeJob, EmptyFilesGiveAnEmptyResultAndTruncateAnOldOne)
 }
 
 // Cancel at an exact poll point: the sizing pass polls once per entry, the
-// merge pass once per entry and once per chunk.
-TEST(MergeJobCancel, InTheSizingPassLeavesAnEmptyResultAndPostsNothing)
+// merge pass once per entry and once per chunk. The result, truncated at
+// the start, keeps what was written before the cancel.
+TEST(MergeJob, CancelAtEachPassKeepsWhatWasWritten)
 {
-    TempDir dir;
-    WriteBytes(dir / L"a", MakeBytes(10, 1));
-    WriteBytes(dir / L"out", MakeBytes(10, 2));
-    JobRunner runner;
-    runner.SetMerge(dir.Path(), {L"a", L"a"}, dir / L"out");
-    runner.job.m_nCancelAtPoll = 2;
-    EXPECT_TRUE(runner.Run(JOB_MERGE).empty());
-    EXPECT_TRUE(FileExists(dir / L"out"));
-    EXPECT_EQ(0u, FileSizeOf(dir / L"out"));
-}
-
-TEST(MergeJobCancel, InTheCopyPassKeepsWhatWasWritten)
-{
-    TempDir dir;
-    WriteBytes(dir / L"a", MakeBytes(10, 1));
-    WriteBytes(dir / L"b", MakeBytes(20, 2));
-    JobRunner runner;
-    runner.SetMerge(dir.Path(), {L"a", L"b"}, dir / L"out");
-    runner.job.m_nCancelAtPoll = 5;  // before entry b: a is copied
-    EXPECT_EQ((Events{L"range 1 2", L"pos 1", L"end merge"}), runner.Run(JOB_MERGE));
-    EXPECT_EQ(MakeBytes(10, 1), ReadBytes(dir / L"out"));
-
-    runner.job.m_nCancelAtPoll = 3;  // before the copy pass writes anything
-    EXPECT_EQ((Events{L"range 1 2", L"end merge"}), runner.Run(JOB_MERGE));
-    EXPECT_EQ(0u, FileSizeOf(dir / L"out"));
+    struct Case {
+        const char* where;
+        int poll;
+        Events events;
+        Bytes result;
+    };
+    const Case cases[] = {
+        {"in the sizing pass", 2, {}, {}},
+        {"before the merge pass writes", 3, {L"range 1 2", L"end merge"}, {}},
+        {"before the second entry", 5, {L"range 1 2", L"pos 1", L"end merge"}, MakeBytes(10, 1)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.where);
+        TempDir dir;
+        WriteBytes(dir / L"a", MakeBytes(10, 1));
+        WriteBytes(dir / L"b", MakeBytes(20, 2));
+        WriteBytes(dir / L"out", MakeBytes(30, 3));
+        JobRunner runner;
+        runner.SetMerge(dir.Path(), {L"a", L"b"}, dir / L"out");
+        runner.job.m_nCancelAtPoll = c.poll;
+        EXPECT_EQ(c.events, runner.Run(JOB_MERGE));
+        EXPECT_TRUE(FileExists(dir / L"out"));
+        EXPECT_EQ(c.result, ReadBytes(dir / L"out"));
+    }
 }
 
 TEST(MergeJobErrors, ResultThatCantBeOpened)
