@@ -6,6 +6,7 @@
 #include <winternl.h>
 
 #include "app/Handles.h"
+#include "jobs/JobControl.h"
 #include "support/TestFiles.h"
 #include "support/Windows.h"
 
@@ -244,6 +245,31 @@ int CountOwnThreads()
     for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry))
         if (entry.th32OwnerProcessID == ::GetCurrentProcessId())
             ++count;
+    return count;
+}
+
+int CountJobWorkers()
+{
+    using QueryThread = NTSTATUS(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+    static const auto query = reinterpret_cast<QueryThread>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
+    constexpr ULONG kStartAddress = 9;  // ThreadQuerySetWin32StartAddress
+    const void* worker = reinterpret_cast<const void*>(&CJobControl::JobThreadProc);
+    CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    if (query == nullptr || !snapshot.IsValid())
+        return -1;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    int count = 0;
+    for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != ::GetCurrentProcessId())
+            continue;
+        CHandle thread(::OpenThread(THREAD_QUERY_INFORMATION | SYNCHRONIZE, FALSE, entry.th32ThreadID));
+        void* start = nullptr;
+        if (thread.IsValid() && query(thread, kStartAddress, &start, sizeof(start), nullptr) == 0 &&
+            start == worker && ::WaitForSingleObject(thread, 0) == WAIT_TIMEOUT)
+            ++count;
+    }
     return count;
 }
 

@@ -60,6 +60,11 @@ bool RunAgainWithQuickBoxes();
 // The number of threads this process has now.
 int CountOwnThreads();
 
+// The number of job workers alive in this process now: threads started at
+// the worker's procedure that have not ended (threads the system or the
+// test harness starts meanwhile don't count).
+int CountJobWorkers();
+
 // The number of handles this process holds now, read from the system's
 // handle table (Wine answers GetProcessHandleCount with 0); -1 when it
 // can't be read.

@@ -47,7 +47,7 @@ struct JobCase {
     std::wstring target;              // merge result
     int32_t blockSize;
     int cancelAtPoll;
-    const wchar_t* box;               // the job's last box, or null for none
+    std::wstring box;                 // the job's last box as recorded, or empty for none
 };
 
 // The one folder every job works in, and the ten kinds of job.
@@ -61,22 +61,20 @@ protected:
         ASSERT_TRUE(::CreateDirectoryW((m_dir / L"g_00000.bin").c_str(), nullptr));
         const std::vector<std::wstring> blocks = {L"f_00000.bin", L"f_00001.bin", L"f_00002.bin"};
         m_cases = {
-            {"separate", JOB_SEPARATE, {L"f.bin"}, L"", 1024, 0,
-             L"Notice: Success to separate this file."},
-            {"merge", JOB_MERGE, blocks, L"out.bin", 0, 0, L"Notice: Success to merge all files."},
+            {"separate", JOB_SEPARATE, {L"f.bin"}, L"", 1024, 0, NoticeBox(kSeparated)},
+            {"merge", JOB_MERGE, blocks, L"out.bin", 0, 0, NoticeBox(kMerged)},
             {"separate a missing file", JOB_SEPARATE, {L"missing.bin"}, L"", 1024, 0,
-             L"Error: Can't open the file that will be separated!"},
+             ErrorBox(kCantOpenSource)},
             {"merge a missing file", JOB_MERGE, {L"f_00000.bin", L"missing.bin"}, L"out2.bin", 0, 0,
-             L"Error: Can't open the file that will be merged!"},
-            {"separate, cancelled after a block", JOB_SEPARATE, {L"f.bin"}, L"", 1024, 3, nullptr},
-            {"merge, cancelled in the copy", JOB_MERGE, blocks, L"out3.bin", 0, 5, nullptr},
-            {"separate an empty file", JOB_SEPARATE, {L"empty.bin"}, L"", 1024, 0, nullptr},
+             ErrorBox(kCantOpenMerged)},
+            {"separate, cancelled after a block", JOB_SEPARATE, {L"f.bin"}, L"", 1024, 3, L""},
+            {"merge, cancelled in the copy", JOB_MERGE, blocks, L"out3.bin", 0, 5, L""},
+            {"separate an empty file", JOB_SEPARATE, {L"empty.bin"}, L"", 1024, 0, L""},
             {"merge into a missing folder", JOB_MERGE, blocks, L"none\\out.bin", 0, 0,
-             L"Error: Fail to open or create the merge result file!"},
-            {"separate onto a folder", JOB_SEPARATE, {L"g.bin"}, L"", 64, 0,
-             L"Error: Fail to open or create the block files!"},
+             ErrorBox(kCantOpenResult)},
+            {"separate onto a folder", JOB_SEPARATE, {L"g.bin"}, L"", 64, 0, ErrorBox(kCantOpenBlock)},
             {"merge into one of its files", JOB_MERGE, blocks, L"f_00001.bin", 0, 0,
-             L"Error: The merge result file can't be one of the files to merge!"},
+             ErrorBox(kResultIsListed)},
         };
     }
 
@@ -91,8 +89,8 @@ protected:
         std::wstring box;
         for (const std::wstring& event : m_runner.Run(c.kind))
             if (event.compare(0, 4, L"box ") == 0)
-                box = event.substr(4);
-        const bool ok = box == (c.box != nullptr ? c.box : L"") && !m_runner.job.IsJobRunning();
+                box = event;
+        const bool ok = box == c.box && !m_runner.job.IsJobRunning();
         EXPECT_TRUE(ok) << c.what << " ended with \"" << Narrow(box) << "\"";
         return ok;
     }

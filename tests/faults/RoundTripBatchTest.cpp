@@ -16,6 +16,7 @@
 #include <random>
 
 #include "faults/FaultSupport.h"
+#include "support/Blocks.h"
 #include "support/JobRunner.h"
 #include "support/TestFiles.h"
 
@@ -23,7 +24,6 @@ namespace {
 
 constexpr uint32_t kDefaultSeed = 20260121;
 constexpr int kTrips = 250;
-constexpr int32_t kMiB = 1048576;
 
 // Block sizes on every boundary: the smallest, around 1 K (the program's
 // unit), around one and two transfer chunks, and a few chunks.
@@ -129,13 +129,6 @@ Trip MakeTrip(uint32_t master, int index)
     return trip;
 }
 
-std::wstring BlockName(const SourceName& name, uint64_t n)
-{
-    wchar_t digits[24];
-    ::wsprintfW(digits, L"_%05u", static_cast<unsigned>(n));
-    return std::wstring(name.stem) + digits + name.extension;
-}
-
 // One separation and its merge back in root\trip\, checked against
 // snapshots of root.
 void RunTrip(JobRunner& runner, const std::wstring& root, const Trip& trip)
@@ -153,18 +146,16 @@ void RunTrip(JobRunner& runner, const std::wstring& root, const Trip& trip)
     const Bytes bytes = MakeBytes(trip.size, trip.seed);
     WriteBytes(source, bytes);
     for (int n = 0; n < trip.staleBlocks; ++n)
-        WriteBytes(folder + BlockName(trip.name, n), MakeBytes(static_cast<uint64_t>(n) * 700 + 5, trip.seed + 99));
+        WriteBytes(folder + BlockName(trip.name.stem, trip.name.extension, n), MakeBytes(static_cast<uint64_t>(n) * 700 + 5, trip.seed + 99));
     if (trip.resultExists)
         WriteBytes(result, MakeBytes(4000, trip.seed + 98));
 
     const uint64_t b = static_cast<uint64_t>(trip.blockSize);
     const uint64_t count = trip.size == 0 ? 0 : (trip.size - 1) / b + 1;
-    std::vector<std::wstring> names;
+    const std::vector<std::wstring> names = BlockNames(trip.name.stem, trip.name.extension, count);
     std::set<std::wstring> blocksInRoot;
-    for (uint64_t n = 0; n < count; ++n) {
-        names.push_back(BlockName(trip.name, n));
-        blocksInRoot.insert(folderInRoot + names.back());
-    }
+    for (const std::wstring& name : names)
+        blocksInRoot.insert(folderInRoot + name);
 
     // Separate: the blocks and nothing else.
     const Snapshot before = TakeSnapshot(root);
@@ -175,7 +166,7 @@ void RunTrip(JobRunner& runner, const std::wstring& root, const Trip& trip)
         expected.push_back(L"item " + name);
     if (count > 0) {
         expected.insert(expected.begin(), events.empty() ? L"" : events.front());  // the range
-        expected.push_back(L"box Notice: Success to separate this file.");
+        expected.push_back(NoticeBox(kSeparated));
         expected.push_back(L"end separate");
     }
     EXPECT_EQ(expected, events);
@@ -193,7 +184,7 @@ void RunTrip(JobRunner& runner, const std::wstring& root, const Trip& trip)
     runner.SetMerge(folder, names, result);
     events = WithoutPositions(runner.Run(JOB_MERGE));
     ASSERT_GE(events.size(), 2u);
-    EXPECT_EQ(L"box Notice: Success to merge all files.", events[events.size() - 2]);
+    EXPECT_EQ(NoticeBox(kMerged), events[events.size() - 2]);
     EXPECT_TRUE(OnlyChanged(separated, TakeSnapshot(root), {L"trip\\joined.out"}));
     EXPECT_TRUE(ReadBytes(result) == bytes) << "the merged file is not the source";
 

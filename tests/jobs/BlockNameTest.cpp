@@ -23,6 +23,8 @@ TEST(BlockName, IndexHasAtLeastFiveDigits)
 {
     BlockNameParts parts = SplitSourcePath(L"C:\\a\\f.bin");
     EXPECT_EQ(L"C:\\a\\f_00042.bin", BlockFileName(parts, 42));
+    EXPECT_EQ(L"C:\\a\\f_01000.bin", BlockFileName(parts, 1000));
+    EXPECT_EQ(L"C:\\a\\f_09999.bin", BlockFileName(parts, 9999));
     EXPECT_EQ(L"C:\\a\\f_99999.bin", BlockFileName(parts, 99999));
     EXPECT_EQ(L"C:\\a\\f_123456.bin", BlockFileName(parts, 123456));
     EXPECT_EQ(L"C:\\a\\f_4294967296.bin", BlockFileName(parts, 4294967296ull));

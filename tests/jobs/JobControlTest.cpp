@@ -59,7 +59,7 @@ TEST(JobControl, JobAfterACancelledOneRunsToItsEnd)
     runner.job.m_nCancelAtPoll = 0;
     Events events = runner.Run(JOB_SEPARATE);
     ASSERT_GE(events.size(), 2u);
-    EXPECT_EQ(L"box Notice: Success to separate this file.", events[events.size() - 2]);
+    EXPECT_EQ(NoticeBox(kSeparated), events[events.size() - 2]);
     EXPECT_EQ(3000u, FileSizeOf(dir / L"f.bin"));
     EXPECT_EQ(952u, FileSizeOf(dir / L"f_00002.bin"));
 }
@@ -85,8 +85,8 @@ TEST(JobControl, CancelWaitsWhileTheSuccessBoxIsOpenAndTheJobStillSucceeds)
     JobRunner runner;
     runner.SetSeparate(dir / L"f.bin", 1024);
     ASSERT_TRUE(runner.job.LaunchJob(JOB_SEPARATE));
-    HWND box = WaitForOwnWindow(L"Notice");
-    ASSERT_NE(nullptr, box);
+    const ShownBox box = WaitForBox(kNoticeCaption);
+    ASSERT_TRUE(box);
     EXPECT_TRUE(runner.job.IsJobRunning());
 
     std::atomic<bool> cancelled{false};
@@ -96,7 +96,7 @@ TEST(JobControl, CancelWaitsWhileTheSuccessBoxIsOpenAndTheJobStillSucceeds)
     });
     // While the box is open the job still runs, so the cancel must wait.
     EXPECT_FALSE(WaitFor([&] { return cancelled.load(); }, 300));
-    EXPECT_TRUE(DismissBox(box));
+    EXPECT_TRUE(DismissBox(box.window));
     EXPECT_TRUE(WaitFor([&] { return cancelled.load(); }));
     canceller.join();
     EXPECT_EQ(3u, ListNames(dir.Path()).size() - 1);
@@ -107,17 +107,14 @@ TEST(JobControl, WithoutItsEventsAJobIsRefusedWithTheCommandsText)
 {
     struct Case {
         JobKind kind;
-        const wchar_t* text;
+        std::wstring text;
     };
-    for (Case refused : {Case{JOB_SEPARATE, L"Cann't do the separating operation!"},
-                         Case{JOB_MERGE, L"Cann't do the merging operatioin!"}}) {
+    for (const Case& refused : {Case{JOB_SEPARATE, kCantStartSeparate},
+                                Case{JOB_MERGE, kCantStartMerge}}) {
         CJobControl job;  // never given its events
         std::atomic<int> launched{-1};
         std::thread command([&] { launched = job.LaunchJob(refused.kind) ? 1 : 0; });
-        HWND box = WaitForOwnWindow(L"Error");
-        ASSERT_NE(nullptr, box);
-        EXPECT_EQ(refused.text, BoxText(box));
-        EXPECT_TRUE(DismissBox(box));
+        EXPECT_EQ(refused.text, TakeBox(kErrorCaption));
         EXPECT_TRUE(WaitFor([&] { return launched != -1; }));
         command.join();
         EXPECT_EQ(0, launched.load());

@@ -2,15 +2,13 @@
 // way it stops.
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "app/Handles.h"
 #include "support/JobRunner.h"
 #include "support/TestFiles.h"
 
 namespace {
 
-const wchar_t kSuccess[] = L"box Notice: Success to merge all files.";
+const std::wstring kSuccess = NoticeBox(kMerged);
 
 Bytes Concat(std::initializer_list<Bytes> parts)
 {
@@ -59,81 +57,35 @@ TEST(MergeJob, EmptyFilesGiveAnEmptyResultAndTruncateAnOldOne)
     EXPECT_EQ(0u, FileSizeOf(dir / L"out"));
 }
 
-// Separating and merging the blocks back in index order gives the source.
-void ExpectRoundTrip(uint64_t size, int32_t blockSize, uint32_t seed)
-{
-    SCOPED_TRACE("size " + std::to_string(size) + ", block size " + std::to_string(blockSize) +
-                 ", seed " + std::to_string(seed));
-    TempDir dir;
-    const Bytes source = MakeBytes(size, seed);
-    WriteBytes(dir / L"src.dat", source);
-    JobRunner runner;
-    runner.SetSeparate(dir / L"src.dat", blockSize);
-    std::vector<std::wstring> blocks;
-    for (const std::wstring& event : runner.Run(JOB_SEPARATE))
-        if (event.compare(0, 5, L"item ") == 0)
-            blocks.push_back(event.substr(5));
-    EXPECT_EQ(size == 0 ? 0 : (size - 1) / blockSize + 1, blocks.size());
-    runner.SetMerge(dir.Path(), blocks, dir / L"back.dat");
-    runner.Run(JOB_MERGE);
-    EXPECT_EQ(source, ReadBytes(dir / L"back.dat"));
-}
-
-TEST(RoundTrip, SizesAroundEveryBoundary)
-{
-    const int32_t small = 1000;
-    for (uint64_t size : {1, 999, 1000, 1001, 2999, 3000, 3001})
-        ExpectRoundTrip(size, small, 11);
-    const int32_t mib = 1048576;
-    for (uint64_t size : {mib - 1, mib, mib + 1, 3 * mib})
-        ExpectRoundTrip(size, mib, 12);
-    // Blocks of several chunks, and a block size that is no multiple of a chunk.
-    for (uint64_t size : {5000000, 4608000, 4608001})
-        ExpectRoundTrip(size, 1536000, 13);
-    ExpectRoundTrip(1, 1, 14);
-    ExpectRoundTrip(7, 1, 15);
-}
-
-TEST(RoundTrip, SeededRandomSizesAndBlockSizes)
-{
-    const uint32_t seed = 20261208;
-    std::mt19937 random(seed);
-    for (int i = 0; i < 12; ++i) {
-        const uint64_t size = std::uniform_int_distribution<uint64_t>(1, 3 * 1048576)(random);
-        const int32_t blockSize = std::uniform_int_distribution<int32_t>(1, 2 * 1048576)(random);
-        ExpectRoundTrip(size, blockSize < 64 ? blockSize + 4096 : blockSize, seed + i);
-    }
-}
-
 // Cancel at an exact poll point: the sizing pass polls once per entry, the
-// merge pass once per entry and once per chunk.
-TEST(MergeJobCancel, InTheSizingPassLeavesAnEmptyResultAndPostsNothing)
+// merge pass once per entry and once per chunk. The result, truncated at
+// the start, keeps what was written before the cancel.
+TEST(MergeJob, CancelAtEachPassKeepsWhatWasWritten)
 {
-    TempDir dir;
-    WriteBytes(dir / L"a", MakeBytes(10, 1));
-    WriteBytes(dir / L"out", MakeBytes(10, 2));
-    JobRunner runner;
-    runner.SetMerge(dir.Path(), {L"a", L"a"}, dir / L"out");
-    runner.job.m_nCancelAtPoll = 2;
-    EXPECT_TRUE(runner.Run(JOB_MERGE).empty());
-    EXPECT_TRUE(FileExists(dir / L"out"));
-    EXPECT_EQ(0u, FileSizeOf(dir / L"out"));
-}
-
-TEST(MergeJobCancel, InTheCopyPassKeepsWhatWasWritten)
-{
-    TempDir dir;
-    WriteBytes(dir / L"a", MakeBytes(10, 1));
-    WriteBytes(dir / L"b", MakeBytes(20, 2));
-    JobRunner runner;
-    runner.SetMerge(dir.Path(), {L"a", L"b"}, dir / L"out");
-    runner.job.m_nCancelAtPoll = 5;  // before entry b: a is copied
-    EXPECT_EQ((Events{L"range 1 2", L"pos 1", L"end merge"}), runner.Run(JOB_MERGE));
-    EXPECT_EQ(MakeBytes(10, 1), ReadBytes(dir / L"out"));
-
-    runner.job.m_nCancelAtPoll = 3;  // before the copy pass writes anything
-    EXPECT_EQ((Events{L"range 1 2", L"end merge"}), runner.Run(JOB_MERGE));
-    EXPECT_EQ(0u, FileSizeOf(dir / L"out"));
+    struct Case {
+        const char* where;
+        int poll;
+        Events events;
+        Bytes result;
+    };
+    const Case cases[] = {
+        {"in the sizing pass", 2, {}, {}},
+        {"before the merge pass writes", 3, {L"range 1 2", L"end merge"}, {}},
+        {"before the second entry", 5, {L"range 1 2", L"pos 1", L"end merge"}, MakeBytes(10, 1)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.where);
+        TempDir dir;
+        WriteBytes(dir / L"a", MakeBytes(10, 1));
+        WriteBytes(dir / L"b", MakeBytes(20, 2));
+        WriteBytes(dir / L"out", MakeBytes(30, 3));
+        JobRunner runner;
+        runner.SetMerge(dir.Path(), {L"a", L"b"}, dir / L"out");
+        runner.job.m_nCancelAtPoll = c.poll;
+        EXPECT_EQ(c.events, runner.Run(JOB_MERGE));
+        EXPECT_TRUE(FileExists(dir / L"out"));
+        EXPECT_EQ(c.result, ReadBytes(dir / L"out"));
+    }
 }
 
 TEST(MergeJobErrors, ResultThatCantBeOpened)
@@ -147,7 +99,7 @@ TEST(MergeJobErrors, ResultThatCantBeOpened)
                                  OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder.IsValid());
     ASSERT_TRUE(::CreateDirectoryW((dir / L"folder").c_str(), nullptr));
-    const Events refused = {L"box Error: Fail to open or create the merge result file!"};
+    const Events refused = {ErrorBox(kCantOpenResult)};
     for (const std::wstring& result : {dir / L"missing\\out", dir / L"folder", dir / L"held"}) {
         SCOPED_TRACE(Narrow(result));
         JobRunner runner;
@@ -166,8 +118,7 @@ TEST(MergeJobErrors, MissingEntryStopsAfterTheFilesBeforeIt)
     WriteBytes(dir / L"c", MakeBytes(10, 3));
     JobRunner runner;
     runner.SetMerge(dir.Path(), {L"a", L"gone", L"c"}, dir / L"out");
-    EXPECT_EQ((Events{L"range 1 2", L"pos 1", L"end merge",
-                      L"box Error: Can't open the file that will be merged!"}),
+    EXPECT_EQ((Events{L"range 1 2", L"pos 1", L"end merge", ErrorBox(kCantOpenMerged)}),
               runner.Run(JOB_MERGE));
     EXPECT_EQ(MakeBytes(10, 1), ReadBytes(dir / L"out"));
 }
@@ -182,8 +133,7 @@ TEST(MergeJobErrors, EntryHeldOpenForWritingCantBeMerged)
     ASSERT_TRUE(writer.IsValid());
     JobRunner runner;
     runner.SetMerge(dir.Path(), {L"a"}, dir / L"out");
-    EXPECT_EQ((Events{L"range 1 0", L"end merge",
-                      L"box Error: Can't open the file that will be merged!"}),
+    EXPECT_EQ((Events{L"range 1 0", L"end merge", ErrorBox(kCantOpenMerged)}),
               runner.Run(JOB_MERGE));
 }
 
@@ -199,7 +149,7 @@ TEST(MergeJobErrors, ResultThatIsOneOfTheFilesIsRefusedUntouched)
     wchar_t shortName[MAX_PATH] = L"";
     ASSERT_NE(0u, ::GetShortPathNameW((dir / L"Part.bin").c_str(), shortName, MAX_PATH));
 
-    const Events refused = {L"box Error: The merge result file can't be one of the files to merge!"};
+    const Events refused = {ErrorBox(kResultIsListed)};
     for (const std::wstring& result :
          {dir / L"PART.BIN", dir / L"sub\\..\\Part.bin", std::wstring(shortName), dir / L"link.bin"}) {
         SCOPED_TRACE(Narrow(result));

@@ -3,63 +3,56 @@
 #include <gtest/gtest.h>
 
 #include "app/Handles.h"
+#include "support/Blocks.h"
 #include "support/JobRunner.h"
 #include "support/TestFiles.h"
 
 namespace {
 
-const wchar_t kSuccess[] = L"box Notice: Success to separate this file.";
+const std::wstring kSuccess = NoticeBox(kSeparated);
 
-// The block files named name_NNNNN.bin in dir, with their sizes.
-std::vector<uint64_t> BlockSizes(const TempDir& dir, const std::wstring& stem)
+// The worked examples: the blocks cut, and the chunks counted, announced
+// with the range and posted one by one.
+TEST(SeparateJob, WorkedExamplesCutTheBlocksAndCountTheChunks)
 {
-    std::vector<uint64_t> sizes;
-    for (const std::wstring& name : ListNames(dir.Path()))
-        if (name.compare(0, stem.size() + 1, stem + L"_") == 0)
+    struct Case {
+        uint64_t size;
+        int32_t blockSize;
+        std::vector<uint64_t> blocks;
+        int total;
+    };
+    const Case cases[] = {
+        {2500000, 1048576, {1048576, 1048576, 402848}, 3},
+        {5000000, 1536000, {1536000, 1536000, 1536000, 392000}, 7},
+        {3145728, 1048576, {1048576, 1048576, 1048576}, 3},
+        {100, 1024, {100}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.size) + " bytes in blocks of " + std::to_string(c.blockSize));
+        TempDir dir;
+        WriteBytes(dir / L"f.bin", MakeBytes(c.size, 7));
+        JobRunner runner;
+        runner.SetSeparate(dir / L"f.bin", c.blockSize);
+        const Events events = runner.Run(JOB_SEPARATE);
+
+        const SourceBlocks blocks(dir.Path(), L"f", L".bin", c.blockSize);
+        const std::vector<std::wstring> names = blocks.OnDisk();
+        std::vector<uint64_t> sizes;
+        for (const std::wstring& name : names)
             sizes.push_back(FileSizeOf(dir / name));
-    return sizes;
+        EXPECT_EQ(c.blocks, sizes);
+        EXPECT_TRUE(blocks.AreWhole(names));
+
+        Events expected = {L"range 1 " + std::to_wstring(c.total)};
+        for (const std::wstring& name : names)
+            expected.push_back(L"item " + name);
+        expected.push_back(kSuccess);
+        expected.push_back(L"end separate");
+        EXPECT_EQ(expected, WithoutPositions(events));
+        ASSERT_EQ(expected.size() + c.total, events.size());
+        EXPECT_EQ(L"pos " + std::to_wstring(c.total), events[events.size() - 4]);
+    }
 }
-
-struct WorkedCount {
-    uint64_t size;
-    int32_t blockSize;
-    std::vector<uint64_t> blocks;
-    int total;
-};
-
-class SeparateWorkedCounts : public ::testing::TestWithParam<WorkedCount> {};
-
-TEST_P(SeparateWorkedCounts, CutsTheBlocksAndCountsTheChunks)
-{
-    const WorkedCount& count = GetParam();
-    TempDir dir;
-    const Bytes source = MakeBytes(count.size, 7);
-    WriteBytes(dir / L"f.bin", source);
-
-    JobRunner runner;
-    runner.SetSeparate(dir / L"f.bin", count.blockSize);
-    Events events = runner.Run(JOB_SEPARATE);
-
-    ASSERT_FALSE(events.empty());
-    EXPECT_EQ(L"range 1 " + std::to_wstring(count.total), events.front());
-    EXPECT_EQ(count.blocks, BlockSizes(dir, L"f"));
-    Events expected;
-    for (size_t n = 0; n < count.blocks.size(); ++n)
-        expected.push_back(L"item f_0000" + std::to_wstring(n) + L".bin");
-    expected.insert(expected.begin(), events.front());
-    expected.push_back(kSuccess);
-    expected.push_back(L"end separate");
-    EXPECT_EQ(expected, WithoutPositions(events));
-    EXPECT_EQ(events.size() - expected.size(), static_cast<size_t>(count.total));
-    EXPECT_EQ(L"pos " + std::to_wstring(count.total), events[events.size() - 4]);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    WorkedExamples, SeparateWorkedCounts,
-    ::testing::Values(WorkedCount{2500000, 1048576, {1048576, 1048576, 402848}, 3},
-                      WorkedCount{5000000, 1536000, {1536000, 1536000, 1536000, 392000}, 7},
-                      WorkedCount{3145728, 1048576, {1048576, 1048576, 1048576}, 3},
-                      WorkedCount{100, 1024, {100}, 1}));
 
 TEST(SeparateJob, PostsEveryChunkInOrderBeforeItsBlockIsHandedOver)
 {
@@ -72,6 +65,38 @@ TEST(SeparateJob, PostsEveryChunkInOrderBeforeItsBlockIsHandedOver)
                        L"pos 4", L"item f_00001.bin", L"pos 5", L"pos 6", L"item f_00002.bin",
                        L"pos 7", L"item f_00003.bin", kSuccess, L"end separate"};
     EXPECT_EQ(expected, events);
+}
+
+// A chunk total that 16 bits can't hold is posted whole; one that 31 bits
+// can't hold is halved, and every position with it, as often as it takes
+// and no more. One-byte blocks make a chunk of every byte, so the sources
+// need only be long, not written: the job is cancelled before block 4.
+TEST(SeparateJob, LongChunkTotalsArePostedWholeUpTo31BitsAndHalvedPast)
+{
+    struct Case {
+        uint64_t chunks;
+        uint64_t range;
+    };
+    const Case cases[] = {
+        {65536, 65536},
+        {(1ull << 31) - 1, (1ull << 31) - 1},
+        {(1ull << 31) + 2, (1ull << 30) + 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chunks);
+        TempDir dir;
+        WriteSparseFile(dir / L"f.bin", c.chunks);
+        JobRunner runner;
+        runner.SetSeparate(dir / L"f.bin", 1);
+        runner.job.m_nCancelAtPoll = 9;
+        Events expected = {L"range 1 " + std::to_wstring(c.range)};
+        for (uint32_t done = 1; done <= 4; ++done) {
+            expected.push_back(L"pos " + std::to_wstring(done * c.range / c.chunks));
+            expected.push_back(L"item " + BlockName(L"f", L".bin", done - 1));
+        }
+        expected.push_back(L"end separate");
+        EXPECT_EQ(expected, runner.Run(JOB_SEPARATE));
+    }
 }
 
 TEST(SeparateJob, EmptySourceWritesAndShowsNothing)
@@ -114,55 +139,45 @@ TEST(SeparateJob, SourceWithoutExtensionInDottedDirectory)
               WithoutPositions(events));
 }
 
-// Cancel at an exact poll point. With one chunk a block the job polls before
-// block 0 (1), before its chunk (2), before block 1 (3), before its chunk (4).
-TEST(SeparateJobCancel, BeforeTheFirstBlockWritesNothing)
+// Cancel at an exact poll point: the job polls before each block and before
+// each chunk. What is on disk then is the blocks before, whole, and the
+// block under way with the chunks written so far; only whole blocks are
+// handed over.
+TEST(SeparateJob, CancelAtEachPollPointKeepsWhatWasWrittenAndListsOnlyWholeBlocks)
 {
-    TempDir dir;
-    WriteBytes(dir / L"f.bin", MakeBytes(3000, 5));
-    JobRunner runner;
-    runner.SetSeparate(dir / L"f.bin", 1024);
-    runner.job.m_nCancelAtPoll = 1;
-    EXPECT_EQ((Events{L"range 1 3", L"end separate"}), runner.Run(JOB_SEPARATE));
-    EXPECT_EQ(std::vector<std::wstring>{L"f.bin"}, ListNames(dir.Path()));
-}
-
-TEST(SeparateJobCancel, BetweenBlocksLeavesOnlyCompleteBlocks)
-{
-    TempDir dir;
-    WriteBytes(dir / L"f.bin", MakeBytes(3000, 5));
-    JobRunner runner;
-    runner.SetSeparate(dir / L"f.bin", 1024);
-    runner.job.m_nCancelAtPoll = 3;
-    EXPECT_EQ((Events{L"range 1 3", L"pos 1", L"item f_00000.bin", L"end separate"}),
-              runner.Run(JOB_SEPARATE));
-    EXPECT_EQ((std::vector<std::wstring>{L"f.bin", L"f_00000.bin"}), ListNames(dir.Path()));
-    EXPECT_EQ(1024u, FileSizeOf(dir / L"f_00000.bin"));
-}
-
-TEST(SeparateJobCancel, BeforeABlocksFirstChunkLeavesItEmptyAndUnlisted)
-{
-    TempDir dir;
-    WriteBytes(dir / L"f.bin", MakeBytes(3000, 5));
-    JobRunner runner;
-    runner.SetSeparate(dir / L"f.bin", 1024);
-    runner.job.m_nCancelAtPoll = 4;
-    EXPECT_EQ((Events{L"range 1 3", L"pos 1", L"item f_00000.bin", L"end separate"}),
-              runner.Run(JOB_SEPARATE));
-    EXPECT_EQ(0u, FileSizeOf(dir / L"f_00001.bin"));
-    EXPECT_TRUE(FileExists(dir / L"f_00001.bin"));
-    EXPECT_FALSE(FileExists(dir / L"f_00002.bin"));
-}
-
-TEST(SeparateJobCancel, InsideAMultiChunkBlockKeepsTheChunksWritten)
-{
-    TempDir dir;
-    WriteBytes(dir / L"f.bin", MakeBytes(5000000, 6));
-    JobRunner runner;
-    runner.SetSeparate(dir / L"f.bin", 1536000);
-    runner.job.m_nCancelAtPoll = 3;  // before block 0's second chunk
-    EXPECT_EQ((Events{L"range 1 7", L"pos 1", L"end separate"}), runner.Run(JOB_SEPARATE));
-    EXPECT_EQ(1048576u, FileSizeOf(dir / L"f_00000.bin"));
+    struct Case {
+        const char* where;
+        uint64_t size;
+        int32_t blockSize;
+        int poll;
+        Events events;
+        std::vector<uint64_t> onDisk;  // sizes of the block files
+    };
+    const Case cases[] = {
+        {"before the first block", 3000, 1024, 1, {L"range 1 3", L"end separate"}, {}},
+        {"between two blocks", 3000, 1024, 3,
+         {L"range 1 3", L"pos 1", L"item f_00000.bin", L"end separate"}, {1024}},
+        {"before a block's first chunk", 3000, 1024, 4,
+         {L"range 1 3", L"pos 1", L"item f_00000.bin", L"end separate"}, {1024, 0}},
+        {"inside a block of two chunks", 5000000, 1536000, 3,
+         {L"range 1 7", L"pos 1", L"end separate"}, {1048576}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.where);
+        TempDir dir;
+        WriteBytes(dir / L"f.bin", MakeBytes(c.size, 5));
+        JobRunner runner;
+        runner.SetSeparate(dir / L"f.bin", c.blockSize);
+        runner.job.m_nCancelAtPoll = c.poll;
+        EXPECT_EQ(c.events, runner.Run(JOB_SEPARATE));
+        const SourceBlocks blocks(dir.Path(), L"f", L".bin", c.blockSize);
+        std::vector<uint64_t> sizes;
+        for (const std::wstring& name : blocks.OnDisk())
+            sizes.push_back(FileSizeOf(dir / name));
+        EXPECT_EQ(c.onDisk, sizes);
+        EXPECT_TRUE(blocks.OnDiskHoldTheStartOfTheirBytes());
+        EXPECT_EQ(1 + sizes.size(), ListNames(dir.Path()).size()) << "a file that is no block";
+    }
 }
 
 // Each error text reached through a real fault, with what is posted before
@@ -172,8 +187,7 @@ TEST(SeparateJobErrors, MissingSourceShowsTheBoxAndPostsNothing)
     TempDir dir;
     JobRunner runner;
     runner.SetSeparate(dir / L"missing.bin", 1024);
-    EXPECT_EQ((Events{L"box Error: Can't open the file that will be separated!"}),
-              runner.Run(JOB_SEPARATE));
+    EXPECT_EQ((Events{ErrorBox(kCantOpenSource)}), runner.Run(JOB_SEPARATE));
 }
 
 TEST(SeparateJobErrors, SourceHeldOpenForWritingCantBeOpened)
@@ -186,8 +200,7 @@ TEST(SeparateJobErrors, SourceHeldOpenForWritingCantBeOpened)
     ASSERT_TRUE(writer.IsValid());
     JobRunner runner;
     runner.SetSeparate(dir / L"f.bin", 1024);
-    EXPECT_EQ((Events{L"box Error: Can't open the file that will be separated!"}),
-              runner.Run(JOB_SEPARATE));
+    EXPECT_EQ((Events{ErrorBox(kCantOpenSource)}), runner.Run(JOB_SEPARATE));
     EXPECT_EQ(std::vector<std::wstring>{L"f.bin"}, ListNames(dir.Path()));
 }
 
@@ -204,7 +217,7 @@ TEST(SeparateJobErrors, BlockHeldOpenElsewhereStopsTheJobAtItsIndex)
     JobRunner runner;
     runner.SetSeparate(dir / L"f.bin", 1024);
     EXPECT_EQ((Events{L"range 1 3", L"pos 1", L"item f_00000.bin", L"end separate",
-                      L"box Error: Fail to open or create the block files!"}),
+                      ErrorBox(kCantOpenBlock)}),
               runner.Run(JOB_SEPARATE));
     holder.Close();
     EXPECT_EQ(MakeBytes(7, 2), ReadBytes(dir / L"f_00001.bin"));
@@ -218,8 +231,7 @@ TEST(SeparateJobErrors, DirectoryOfABlocksNameStopsTheJob)
     ASSERT_TRUE(::CreateDirectoryW((dir / L"f_00000.bin").c_str(), nullptr));
     JobRunner runner;
     runner.SetSeparate(dir / L"f.bin", 1024);
-    EXPECT_EQ((Events{L"range 1 3", L"end separate",
-                      L"box Error: Fail to open or create the block files!"}),
+    EXPECT_EQ((Events{L"range 1 3", L"end separate", ErrorBox(kCantOpenBlock)}),
               runner.Run(JOB_SEPARATE));
 }
 

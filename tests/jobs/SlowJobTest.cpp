@@ -9,15 +9,6 @@
 
 namespace {
 
-std::vector<std::wstring> ItemNames(const Events& events)
-{
-    std::vector<std::wstring> names;
-    for (const std::wstring& event : events)
-        if (event.compare(0, 5, L"item ") == 0)
-            names.push_back(event.substr(5));
-    return names;
-}
-
 // Writes bytes at offset of an open file.
 void WriteAt(HANDLE file, uint64_t offset, const Bytes& bytes)
 {
@@ -110,7 +101,7 @@ TEST(Slow, SourceOver4GiBIsCutAndMergedBackExactly)
 
     runner.SetMerge(dir.Path(), blocks, dir / L"back.img");
     events = runner.Run(JOB_MERGE);
-    EXPECT_EQ(L"box Notice: Success to merge all files.", events[events.size() - 2]);
+    EXPECT_EQ(NoticeBox(kMerged), events[events.size() - 2]);
     EXPECT_EQ(size, FileSizeOf(dir / L"back.img"));
     EXPECT_TRUE(SameContent(source, dir / L"back.img"));
 }

@@ -7,6 +7,8 @@
 
 #include <atomic>
 
+#include "support/Boxes.h"
+
 MainDialogDriver::MainDialogDriver() : m_dialog(new CMainDlg)
 {
     static std::atomic<bool> controlsReady{false};
@@ -28,87 +30,16 @@ MainDialogDriver::MainDialogDriver() : m_dialog(new CMainDlg)
 
 MainDialogDriver::~MainDialogDriver()
 {
-    if (m_hDialog != nullptr && ::IsWindow(m_hDialog))
-        Post(WM_CLOSE);
-    // A job box left open would hold the closing path: dismiss whatever
-    // the program still shows until the dialog thread has ended.
-    WaitFor([this] {
-        for (const wchar_t* caption : {L"Error", L"Notice"})
-            if (HWND box = FindOwnWindow(caption))
-                ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-        return m_dialog->m_hWnd == nullptr;
-    }, 600000);
-    if (m_thread.joinable())
-        m_thread.join();
-}
-
-void MainDialogDriver::Click(int id, WORD code) const
-{
-    ::PostMessageW(m_hDialog, WM_COMMAND, MAKEWPARAM(id, code),
-                   reinterpret_cast<LPARAM>(Item(id)));
-}
-
-void MainDialogDriver::Post(UINT msg, WPARAM wParam, LPARAM lParam) const
-{
-    ::PostMessageW(m_hDialog, msg, wParam, lParam);
-}
-
-LRESULT MainDialogDriver::SendToItem(int id, UINT msg, WPARAM wParam, LPARAM lParam) const
-{
-    DWORD_PTR answer = 0;
-    if (!::SendMessageTimeoutW(Item(id), msg, wParam, lParam, SMTO_NORMAL, kDeadlineMs, &answer))
-        ADD_FAILURE() << "control " << id << " did not answer message " << msg;
-    return static_cast<LRESULT>(answer);
-}
-
-std::wstring MainDialogDriver::Text(int id) const
-{
-    wchar_t text[1024] = L"";
-    SendToItem(id, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-void MainDialogDriver::SetText(int id, const std::wstring& text) const
-{
-    SendToItem(id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-std::vector<std::wstring> MainDialogDriver::ListItems() const
-{
-    std::vector<std::wstring> items;
-    int count = static_cast<int>(SendToItem(IDC_MERGE_LIST, LB_GETCOUNT));
-    for (int i = 0; i < count; ++i) {
-        std::wstring text(SendToItem(IDC_MERGE_LIST, LB_GETTEXTLEN, i) + 1, L'\0');
-        SendToItem(IDC_MERGE_LIST, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&text[0]));
-        text.resize(text.size() - 1);
-        items.push_back(text);
-    }
-    return items;
-}
-
-int MainDialogDriver::ListSelection() const
-{
-    return static_cast<int>(SendToItem(IDC_MERGE_LIST, LB_GETCURSEL));
-}
-
-bool MainDialogDriver::IsChecked(int id) const
-{
-    return SendToItem(id, BM_GETCHECK) == BST_CHECKED;
-}
-
-int MainDialogDriver::ProgressLow() const
-{
-    return static_cast<int>(SendToItem(IDC_PROGRESS, PBM_GETRANGE, TRUE));
-}
-
-int MainDialogDriver::ProgressHigh() const
-{
-    return static_cast<int>(SendToItem(IDC_PROGRESS, PBM_GETRANGE, FALSE));
-}
-
-int MainDialogDriver::ProgressPos() const
-{
-    return static_cast<int>(SendToItem(IDC_PROGRESS, PBM_GETPOS));
+    // (A dialog that did not come up in time may still be on its way.)
+    HWND window = m_hDialog != nullptr ? m_hDialog : m_dialog->m_hWnd;
+    if (window != nullptr && ::IsWindow(window))
+        ::PostMessageW(window, WM_CLOSE, 0, 0);
+    if (!WaitFor([this] {
+            DismissWhatWasLeftOpen();
+            return m_bClosed.load();
+        }))
+        EndTestProgram("the main dialog did not close");
+    m_thread.join();
 }
 
 // Sync posts a marker behind everything already queued for the dialog and
@@ -155,18 +86,24 @@ static HWND FileNameField(HWND dialog)
     return field != nullptr ? field : ::GetDlgItem(dialog, 0x480);
 }
 
-bool AnswerFileDialog(const std::wstring& caption, const std::wstring& text)
+// Types text into the file name field of the file dialog with that caption
+// and presses its OK button; returns the dialog, or null when none came up.
+static HWND TypeIntoFileDialog(const std::wstring& caption, const std::wstring& text)
 {
     HWND dialog = WaitForOwnWindow(caption);
-    if (dialog == nullptr)
-        return false;
-    HWND field = FileNameField(dialog);
+    HWND field = dialog != nullptr ? FileNameField(dialog) : nullptr;
     if (field == nullptr)
-        return false;
+        return nullptr;
     ::SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
-    return WaitFor([dialog] { return !::IsWindow(dialog); });
+    return dialog;
+}
+
+bool AnswerFileDialog(const std::wstring& caption, const std::wstring& text)
+{
+    HWND dialog = TypeIntoFileDialog(caption, text);
+    return dialog != nullptr && WaitFor([dialog] { return !::IsWindow(dialog); });
 }
 
 bool CancelFileDialog(const std::wstring& caption)
@@ -203,15 +140,9 @@ static std::wstring FolderKey(std::wstring folder)
 
 bool ShowFolderInFileDialog(const std::wstring& caption, const std::wstring& directory)
 {
-    HWND dialog = WaitForOwnWindow(caption);
+    HWND dialog = TypeIntoFileDialog(caption, directory);
     if (dialog == nullptr)
         return false;
-    HWND field = FileNameField(dialog);
-    if (field == nullptr)
-        return false;
-    ::SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(directory.c_str()));
-    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
     const std::wstring wanted = FolderKey(directory);
     return WaitFor([dialog, &wanted] {
         return ::IsWindow(dialog) && FolderKey(ShownFolder(dialog)) == wanted;

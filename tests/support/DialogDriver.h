@@ -11,41 +11,23 @@
 #include <thread>
 #include <vector>
 
+#include "support/MainWindow.h"
 #include "support/Windows.h"
 #include "ui/MainDlg.h"
 
-class MainDialogDriver {
+class MainDialogDriver : public MainWindowControls {
 public:
     // Opens the dialog and waits until it is shown.
     MainDialogDriver();
-    // Closes the dialog if it is still open and waits for its thread.
+    // Closes the dialog if it is still open and waits for its thread, within
+    // a deadline; what the test left open (a box holding a job, a file
+    // dialog) is dismissed as a failure.
     ~MainDialogDriver();
     MainDialogDriver(const MainDialogDriver&) = delete;
     MainDialogDriver& operator=(const MainDialogDriver&) = delete;
 
-    HWND Dialog() const { return m_hDialog; }
-    HWND Item(int id) const { return ::GetDlgItem(m_hDialog, id); }
     // The dialog object itself: its job state may be read, not changed.
     CMainDlg& Object() { return *m_dialog; }
-
-    // Posts a click (or another notification) of control id, as the
-    // control itself would send it.
-    void Click(int id, WORD code = BN_CLICKED) const;
-    // Posts a message to the dialog window.
-    void Post(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const;
-    // Sends a message to control id and returns its answer; fails the test
-    // when the dialog thread does not answer in time.
-    LRESULT SendToItem(int id, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const;
-
-    std::wstring Text(int id) const;
-    void SetText(int id, const std::wstring& text) const;
-    std::vector<std::wstring> ListItems() const;
-    int ListSelection() const;
-    bool IsChecked(int id) const;
-    // The progress bar's range (low, high) and position.
-    int ProgressLow() const;
-    int ProgressHigh() const;
-    int ProgressPos() const;
 
     // Waits until the dialog thread has handled everything posted to it so
     // far (it answers a sent message); false if it stayed blocked.
@@ -59,7 +41,6 @@ public:
 private:
     std::unique_ptr<CMainDlg> m_dialog;
     std::thread m_thread;
-    HWND m_hDialog = nullptr;
     INT_PTR m_result = 0;
     HANDLE m_hShown = nullptr;
     // Set by the dialog thread once DoModal has returned and m_result is in.

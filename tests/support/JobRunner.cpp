@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "jobs/JobMessages.h"
+#include "support/Boxes.h"
 #include "support/Windows.h"
 
 static const wchar_t kRecorderClass[] = L"KestraneJobRecorder";
@@ -22,6 +23,15 @@ JobRunner::JobRunner()
 
 JobRunner::~JobRunner()
 {
+    // A test that failed may leave the job holding a box: it is dismissed
+    // (a failure) so that the job can end, and a job that does not end in
+    // time ends the test program rather than hold it for ever.
+    job.m_bCancel = true;
+    if (!WaitFor([this] {
+            DismissWhatWasLeftOpen();
+            return !job.IsJobRunning();
+        }))
+        EndTestProgram("the job did not end after a cancel");
     job.CancelJobAndWait();
     ::DestroyWindow(window);
 }
@@ -95,12 +105,10 @@ Events JobRunner::Run(JobKind kind, const std::function<void(const std::wstring&
     // Until the job has ended: record what it posts and the boxes it shows.
     // A box is recorded after everything posted before it was shown.
     bool ended = WaitFor([this] {
-        for (const wchar_t* caption : {L"Error", L"Notice"}) {
-            if (HWND box = FindOwnWindow(caption)) {
-                PumpMessages();
-                Record(L"box " + std::wstring(caption) + L": " + BoxText(box));
-                EXPECT_TRUE(DismissBox(box));
-            }
+        if (const ShownBox box = FindBox()) {
+            PumpMessages();
+            Record(BoxEvent(box.caption, box.text));
+            EXPECT_TRUE(DismissBox(box.window));
         }
         return !job.IsJobRunning();
     }, 600000);
@@ -117,4 +125,13 @@ Events WithoutPositions(const Events& events)
         if (event.compare(0, 4, L"pos ") != 0)
             rest.push_back(event);
     return rest;
+}
+
+std::vector<std::wstring> ItemNames(const Events& events)
+{
+    std::vector<std::wstring> names;
+    for (const std::wstring& event : events)
+        if (event.compare(0, 5, L"item ") == 0)
+            names.push_back(event.substr(5));
+    return names;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "jobs/JobControl.h"
+#include "support/Boxes.h"
 
 // Events as recorded:
 //   "range 1 N"   WM_PROGRESS_RANGE      "pos K"         WM_PROGRESS_POS
@@ -16,6 +17,13 @@
 //   "end separate" / "end merge"          the end messages
 //   "box CAPTION: TEXT"                   a message box, dismissed with OK
 using Events = std::vector<std::wstring>;
+
+inline std::wstring BoxEvent(const std::wstring& caption, const std::wstring& text)
+{
+    return L"box " + caption + L": " + text;
+}
+inline std::wstring ErrorBox(const std::wstring& text) { return BoxEvent(kErrorCaption, text); }
+inline std::wstring NoticeBox(const std::wstring& text) { return BoxEvent(kNoticeCaption, text); }
 
 // A job-control block whose poll points can be made to see a cancel at an
 // exact poll (counting from 1).
@@ -36,6 +44,7 @@ protected:
 class JobRunner {
 public:
     JobRunner();
+    // Cancels a job still running and waits for its end, within a deadline.
     ~JobRunner();
     JobRunner(const JobRunner&) = delete;
     JobRunner& operator=(const JobRunner&) = delete;
@@ -62,3 +71,5 @@ private:
 
 // The events with every "pos K" dropped, for tests about the rest.
 Events WithoutPositions(const Events& events);
+// The names of the "item NAME" events, in order.
+std::vector<std::wstring> ItemNames(const Events& events);

@@ -1,6 +1,7 @@
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
+#include <winioctl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -87,6 +88,21 @@ void WriteBigFile(const std::wstring& path, uint64_t size, uint32_t seed)
             << "cannot write " << Narrow(path);
         done += written;
     }
+}
+
+void WriteSparseFile(const std::wstring& path, uint64_t size)
+{
+    CHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    // A hole rather than zeros on disk, where the file system does not make
+    // one by itself.
+    DWORD ignored = 0;
+    ::DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    ASSERT_TRUE(file.IsValid() && ::SetFilePointerEx(file, end, nullptr, FILE_BEGIN) &&
+                ::SetEndOfFile(file))
+        << "cannot make " << Narrow(path) << " " << size << " bytes long";
 }
 
 namespace {

@@ -9,6 +9,8 @@
 
 using Bytes = std::vector<unsigned char>;
 
+constexpr uint64_t kMiB = 1024 * 1024;
+
 // A new, empty directory under the temp directory, removed with everything
 // in it when the object goes.
 class TempDir {
@@ -33,6 +35,9 @@ void WriteBytes(const std::wstring& path, const Bytes& bytes);
 // Writes a file of size pseudo-random bytes from seed, piece by piece, so
 // that files of hundreds of megabytes need little memory.
 void WriteBigFile(const std::wstring& path, uint64_t size, uint32_t seed);
+// Makes a file of size zero bytes without writing them: a sparse file,
+// quick however big, that takes hardly any room.
+void WriteSparseFile(const std::wstring& path, uint64_t size);
 // Whether length bytes of a from offsetA equal those of b from offsetB; false
 // when either file is shorter. Reads piece by piece.
 bool SameBytes(const std::wstring& a, uint64_t offsetA, const std::wstring& b, uint64_t offsetB,

@@ -1,5 +1,8 @@
 #include "support/Windows.h"
 
+#include <gtest/gtest.h>
+
+#include <cstdio>
 #include <vector>
 
 void PumpMessages()
@@ -42,7 +45,11 @@ BOOL CALLBACK MatchWindow(HWND hWnd, LPARAM param)
         return TRUE;
     wchar_t className[64] = L"";
     ::GetClassNameW(hWnd, className, 64);
-    if (lstrcmpiW(className, query->className) != 0 || WindowText(hWnd) != *query->caption)
+    // The caption is read without a message: the main window's thread may
+    // be waiting for a job.
+    wchar_t caption[256] = L"";
+    ::InternalGetWindowText(hWnd, caption, 256);
+    if (lstrcmpiW(className, query->className) != 0 || caption != *query->caption)
         return TRUE;
     query->found = hWnd;
     return FALSE;
@@ -89,12 +96,26 @@ std::wstring WindowText(HWND hWnd)
 
 std::wstring BoxText(HWND box)
 {
-    // The message of a message box is the static control 0xFFFF.
-    return WindowText(::GetDlgItem(box, 0xFFFF));
+    // The message of a message box is the static control 0xFFFF. Its text
+    // is read without a message: the thread that shows the box may be
+    // blocked under it.
+    wchar_t text[1024] = L"";
+    ::InternalGetWindowText(::GetDlgItem(box, 0xFFFF), text, 1024);
+    return text;
 }
 
 bool DismissBox(HWND box)
 {
     ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     return WaitFor([box] { return !::IsWindow(box); });
+}
+
+void EndTestProgram(const std::string& why)
+{
+    ADD_FAILURE() << why << "; the test program ends here";
+    std::fflush(stdout);
+    std::fflush(stderr);
+    ::TerminateProcess(::GetCurrentProcess(), 1);
+    for (;;)
+        ::Sleep(INFINITE);
 }

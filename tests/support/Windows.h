@@ -8,6 +8,12 @@
 
 // How long a test waits for something that should happen at once.
 constexpr DWORD kDeadlineMs = 20000;
+// How long it waits for a job over a file of a few hundred megabytes (they
+// take seconds).
+constexpr DWORD kLongJobMs = 180000;
+// How long the program may take to show its window (the first start of a
+// Wine prefix is slow).
+constexpr DWORD kStartMs = 120000;
 
 // Waits until condition holds, pumping the calling thread's messages
 // meanwhile; false when the deadline passed first.
@@ -38,3 +44,7 @@ std::wstring BoxText(HWND box);
 
 // Presses the OK button of a message box and waits until it has gone.
 bool DismissBox(HWND box);
+
+// Ends the test program at once with a failure that says why: for a test
+// whose teardown could otherwise only wait for ever.
+[[noreturn]] void EndTestProgram(const std::string& why);

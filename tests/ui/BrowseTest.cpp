@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "jobs/JobMessages.h"
+#include "support/Boxes.h"
 #include "support/DialogDriver.h"
 #include "support/TestFiles.h"
 
@@ -390,8 +391,8 @@ TEST(Browse, RefusedWhileAJobRuns)
     driver.SetText(IDC_BLOCK_SIZE, L"1");
     driver.Click(IDC_KBYTE);
     driver.Click(IDC_SEPARATE);
-    HWND notice = WaitForOwnWindow(L"Notice");
-    ASSERT_NE(nullptr, notice) << "the separation did not finish";
+    const ShownBox notice = WaitForBox(kNoticeCaption);
+    ASSERT_TRUE(notice) << "the separation did not finish";
     ASSERT_TRUE(driver.Sync());
     ASSERT_TRUE(driver.Object().IsJobRunning());
     const Names blocks = {L"src_00000.bin", L"src_00001.bin", L"src_00002.bin"};
@@ -410,7 +411,7 @@ TEST(Browse, RefusedWhileAJobRuns)
     EXPECT_EQ(dir.Path(), ListDir(driver));
 
     // Once the box is gone the job ends, and the same clicks work again.
-    ASSERT_TRUE(DismissBox(notice));
+    ASSERT_TRUE(DismissBox(notice.window));
     ASSERT_TRUE(driver.WaitIdle());
     driver.Click(IDC_UP);
     ASSERT_TRUE(driver.Sync());

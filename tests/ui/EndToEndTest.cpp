@@ -22,14 +22,14 @@ bool SeeJobMidway(const MainDialogDriver& driver, bool countItems, size_t allIte
                   Sighting& seen)
 {
     return WaitFor([&] {
-        if (FindOwnWindow(L"Notice") != nullptr || FindOwnWindow(L"Error") != nullptr)
+        if (FindBox())
             return true;
         seen.position = driver.ProgressPos();
         seen.high = driver.ProgressHigh();
         seen.items = static_cast<size_t>(driver.SendToItem(IDC_MERGE_LIST, LB_GETCOUNT));
         const bool moving = seen.position > 0 && seen.position < seen.high;
         return moving && (!countItems || (seen.items > 0 && seen.items < allItems));
-    }, kLongJobMs) && FindOwnWindow(L"Notice") == nullptr;
+    }, kLongJobMs) && !FindBox();
 }
 
 double SecondsSince(std::chrono::steady_clock::time_point start)
@@ -67,16 +67,16 @@ TEST(EndToEnd, SeparateAndMergeThroughTheWindowRebuildTheSource)
         << "the list and the bar never showed a separation under way";
     EXPECT_EQ(kBlocks, seen.high) << "one chunk per 1 MiB block";
 
-    HWND box = WaitForOwnWindow(L"Notice", L"#32770", kLongJobMs);
-    ASSERT_NE(nullptr, box);
+    ShownBox box = WaitForBox(kNoticeCaption, kLongJobMs);
+    ASSERT_TRUE(box);
     const double separateSeconds = SecondsSince(start);
-    EXPECT_EQ(kSeparated, BoxText(box));
+    EXPECT_EQ(kSeparated, box.text);
     // While the box is up the job still runs and the bar is full.
     ASSERT_TRUE(driver.Sync());
     EXPECT_TRUE(driver.Object().IsJobRunning());
     EXPECT_EQ(kBlocks, driver.ProgressPos());
     EXPECT_EQ(kBlocks, driver.ProgressHigh());
-    ASSERT_TRUE(DismissBox(box));
+    ASSERT_TRUE(DismissBox(box.window));
     ASSERT_TRUE(driver.WaitIdle());
     ExpectEmptyBar(driver);
 
@@ -100,11 +100,11 @@ TEST(EndToEnd, SeparateAndMergeThroughTheWindowRebuildTheSource)
     EXPECT_TRUE(SeeJobMidway(driver, false, kBlocks, seen))
         << "the bar never showed a merge under way";
     EXPECT_EQ(kBlocks, seen.high);
-    box = WaitForOwnWindow(L"Notice", L"#32770", kLongJobMs);
-    ASSERT_NE(nullptr, box);
+    box = WaitForBox(kNoticeCaption, kLongJobMs);
+    ASSERT_TRUE(box);
     const double mergeSeconds = SecondsSince(start);
-    EXPECT_EQ(kMerged, BoxText(box));
-    ASSERT_TRUE(DismissBox(box));
+    EXPECT_EQ(kMerged, box.text);
+    ASSERT_TRUE(DismissBox(box.window));
     ASSERT_TRUE(driver.WaitIdle());
     ExpectEmptyBar(driver);
     EXPECT_EQ(names, driver.ListItems()) << "the list stays after a merge";

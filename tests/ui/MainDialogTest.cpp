@@ -1,5 +1,5 @@
 // The main window's own handlers: opening, the unit radio buttons, the
-// progress bar, the routing of notifications, and closing.
+// progress bar and the routing of notifications. (Closing: ExitCodeTest.)
 #include <windows.h>
 #include <commctrl.h>
 
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "jobs/JobMessages.h"
+#include "support/Boxes.h"
 #include "support/DialogDriver.h"
 
 namespace {
@@ -16,10 +17,7 @@ namespace {
 // The top-level windows of this process that a handler could have shown.
 bool AnyBoxOrFileDialog()
 {
-    for (const wchar_t* caption : {L"Open", L"Save As", L"Error", L"Notice"})
-        if (FindOwnWindow(caption) != nullptr)
-            return true;
-    return false;
+    return FindBox() || FindOwnWindow(L"Open") != nullptr || FindOwnWindow(L"Save As") != nullptr;
 }
 
 } // namespace
@@ -156,30 +154,4 @@ TEST(MainDialog, ButtonNotificationsOtherThanClickedDoNothing)
     EXPECT_EQ(4, driver.ProgressPos());
     EXPECT_FALSE(driver.Object().IsJobRunning());
     EXPECT_TRUE(::IsWindow(driver.Dialog()));
-}
-
-// Exit, Escape and Enter (IDCANCEL), IDOK and the close box (WM_CLOSE) all
-// end the dialog with 2, whatever the notification code.
-TEST(MainDialog, EveryCloseEndsWithTwo)
-{
-    struct Way {
-        const char* name;
-        UINT msg;
-        WPARAM wParam;
-    };
-    const Way ways[] = {
-        {"Exit clicked", WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED)},
-        {"IDCANCEL, other code", WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_DOUBLECLICKED)},
-        {"IDOK", WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)},
-        {"IDOK, other code", WM_COMMAND, MAKEWPARAM(IDOK, 1)},
-        {"WM_CLOSE", WM_CLOSE, 0},
-        {"close box", WM_SYSCOMMAND, SC_CLOSE},
-    };
-    for (const Way& way : ways) {
-        SCOPED_TRACE(way.name);
-        MainDialogDriver driver;
-        driver.Post(way.msg, way.wParam);
-        ASSERT_TRUE(driver.WaitClosed());
-        EXPECT_EQ(2, driver.Result());
-    }
 }

@@ -1,0 +1,46 @@
+// Block files as a separation writes them: their names, and what the tests
+// check of them against the source.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The bare name of block n of a source named stem + extension: the stem,
+// "_", n in at least five digits, the extension.
+std::wstring BlockName(const std::wstring& stem, const std::wstring& extension, uint32_t n);
+// The bare names of blocks 0 to count - 1.
+std::vector<std::wstring> BlockNames(const std::wstring& stem, const std::wstring& extension,
+                                     size_t count);
+
+// The blocks of the source dir + stem + extension, cut into blocks of
+// blockSize bytes, beside it.
+class SourceBlocks {
+public:
+    SourceBlocks(const std::wstring& dir, const std::wstring& stem, const std::wstring& extension,
+                 uint64_t blockSize);
+
+    std::wstring Name(uint32_t n) const { return BlockName(m_stem, m_extension, n); }
+    std::vector<std::wstring> Names(size_t count) const
+    {
+        return BlockNames(m_stem, m_extension, count);
+    }
+    std::wstring Path(uint32_t n) const { return m_dir + Name(n); }
+
+    // The block files in the directory (the stem, "_", five or more digits,
+    // the extension), in index order.
+    std::vector<std::wstring> OnDisk() const;
+    // Whether names are blocks 0, 1, ... in order, each whole: the source's
+    // bytes at its offset, blockSize of them (what is left of the source for
+    // its last block).
+    ::testing::AssertionResult AreWhole(const std::vector<std::wstring>& names) const;
+    // Whether the blocks on disk are numbered from 0 without a gap and each
+    // holds the start of its own bytes (a block cut off holds fewer).
+    ::testing::AssertionResult OnDiskHoldTheStartOfTheirBytes() const;
+
+private:
+    std::wstring m_dir, m_stem, m_extension, m_source;
+    uint64_t m_nBlockSize;
+};

@@ -1,0 +1,72 @@
+// The program's message boxes as a test meets them: their captions and
+// texts, spelled exactly as the program must show them, and waiting for
+// them so that a wrong box fails the test at once, saying what it showed.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "support/Windows.h"
+
+// Captions.
+inline const std::wstring kErrorCaption = L"Error";
+inline const std::wstring kNoticeCaption = L"Notice";
+
+// The commands' refusals.
+inline const std::wstring kNoSource = L"You don't select file to separate!";
+inline const std::wstring kBadBlockSize = L"The block size must be over 0!";
+inline const std::wstring kBlockSizeTooBig = L"The block size must be less than 2048 M Byte!";
+inline const std::wstring kNoResult = L"You don't set the merge result file!";
+inline const std::wstring kNoMergeFiles = L"You don't select files to merge!";
+inline const std::wstring kCantStartSeparate = L"Cann't do the separating operation!";
+inline const std::wstring kCantStartMerge = L"Cann't do the merging operatioin!";
+
+// The jobs' failures.
+inline const std::wstring kCantOpenSource = L"Can't open the file that will be separated!";
+inline const std::wstring kCantOpenBlock = L"Fail to open or create the block files!";
+inline const std::wstring kCantReadSource = L"Fail to read the separated file!";
+inline const std::wstring kCantWriteBlock = L"Fail to write file!";
+inline const std::wstring kCantOpenResult = L"Fail to open or create the merge result file!";
+inline const std::wstring kResultIsListed = L"The merge result file can't be one of the files to merge!";
+inline const std::wstring kCantOpenMerged = L"Can't open the file that will be merged!";
+inline const std::wstring kCantReadMerged = L"Fail to read the merged file!";
+inline const std::wstring kCantWriteResult = L"Fail to write merge result file!";
+
+// The jobs' successes.
+inline const std::wstring kSeparated = L"Success to separate this file.";
+inline const std::wstring kMerged = L"Success to merge all files.";
+
+// A message box of the program as it was found.
+struct ShownBox {
+    HWND window = nullptr;
+    std::wstring caption;
+    std::wstring text;
+
+    explicit operator bool() const { return window != nullptr; }
+    // "Error" box: "the text"
+    std::string Describe() const;
+};
+
+// The first message box that process processId (0: this one) shows now,
+// whichever its caption; an empty one when there is none.
+ShownBox FindBox(DWORD processId = 0);
+
+// Waits until the program shows a box, or until gone() holds, or the
+// deadline. A box of that caption is returned, left open. Anything else is
+// a failure that says what the program showed (another box, with its text,
+// is dismissed at once) and gives an empty one.
+ShownBox WaitForBox(const std::wstring& caption, DWORD timeoutMs = kDeadlineMs,
+                    const std::function<bool()>& gone = {}, DWORD processId = 0);
+
+// WaitForBox, then the box's text, the box dismissed; empty when no box of
+// that caption came.
+std::wstring TakeBox(const std::wstring& caption, DWORD timeoutMs = kDeadlineMs,
+                     const std::function<bool()>& gone = {}, DWORD processId = 0);
+
+// Dismisses every box and file dialog that process processId (0: this one)
+// still shows, each a failure of the running test ("left open"). A box
+// holds the job that shows it, and a job the window that waits for it: a
+// teardown calls this while it waits.
+void DismissWhatWasLeftOpen(DWORD processId = 0);

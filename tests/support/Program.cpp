@@ -1,0 +1,90 @@
+#include "support/Program.h"
+
+#include <gtest/gtest.h>
+
+#include "support/TestFiles.h"
+
+namespace {
+
+// kestrane.exe of this build: the test program lies in build/tests, the
+// program in build.
+std::wstring ProgramPath()
+{
+    wchar_t self[MAX_PATH] = L"";
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path = self;
+    path.resize(path.find_last_of(L'\\'));
+    path.resize(path.find_last_of(L'\\') + 1);
+    return path + L"kestrane.exe";
+}
+
+} // namespace
+
+ProgramRun::ProgramRun(const std::wstring& arguments)
+{
+    const std::wstring exe = ProgramPath();
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    if (!arguments.empty())
+        commandLine += L" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    if (!::CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                          nullptr, &startup, &m_process)) {
+        ADD_FAILURE() << "cannot start " << Narrow(exe) << ": error " << ::GetLastError();
+        return;
+    }
+    WaitFor([this] {
+        m_hDialog = FindProcessWindow(m_process.dwProcessId, L"Kestrane");
+        return m_hDialog != nullptr || Ended();
+    }, kStartMs);
+}
+
+ProgramRun::~ProgramRun()
+{
+    if (m_process.hProcess == nullptr)
+        return;
+    if (!Ended()) {
+        if (::IsWindow(m_hDialog))
+            Post(WM_CLOSE);
+        if (!WaitFor([this] {
+                DismissWhatWasLeftOpen(m_process.dwProcessId);
+                return Ended();
+            })) {
+            ADD_FAILURE() << "the program did not end when closed; it was killed";
+            ::TerminateProcess(m_process.hProcess, 99);
+            ::WaitForSingleObject(m_process.hProcess, kDeadlineMs);
+        }
+    }
+    ::CloseHandle(m_process.hThread);
+    ::CloseHandle(m_process.hProcess);
+}
+
+bool ProgramRun::Ended() const
+{
+    return m_process.hProcess != nullptr &&
+           ::WaitForSingleObject(m_process.hProcess, 0) == WAIT_OBJECT_0;
+}
+
+DWORD ProgramRun::WaitExitCode(DWORD timeoutMs) const
+{
+    DWORD code = STILL_ACTIVE;
+    if (WaitFor([this] { return Ended(); }, timeoutMs))
+        ::GetExitCodeProcess(m_process.hProcess, &code);
+    return code;
+}
+
+void ProgramRun::Kill()
+{
+    ASSERT_TRUE(::TerminateProcess(m_process.hProcess, 1));
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(m_process.hProcess, kDeadlineMs));
+}
+
+ShownBox ProgramRun::WaitForBox(const std::wstring& caption, DWORD timeoutMs) const
+{
+    return ::WaitForBox(caption, timeoutMs, [this] { return Ended(); }, m_process.dwProcessId);
+}
+
+std::wstring ProgramRun::TakeBox(const std::wstring& caption, DWORD timeoutMs) const
+{
+    return ::TakeBox(caption, timeoutMs, [this] { return Ended(); }, m_process.dwProcessId);
+}

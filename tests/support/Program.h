@@ -1,0 +1,41 @@
+// The real program, kestrane.exe of this build, started as a process of its
+// own and driven from outside through its main window.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "support/Boxes.h"
+#include "support/MainWindow.h"
+
+class ProgramRun : public MainWindowControls {
+public:
+    // Starts the program with that command line and waits until its main
+    // window is shown (or the program has ended).
+    explicit ProgramRun(const std::wstring& arguments = L"");
+    // Closes a copy still running as a user would; a box it was left
+    // showing is dismissed, as a failure, and a copy that does not end in
+    // time is killed, as a failure.
+    ~ProgramRun();
+    ProgramRun(const ProgramRun&) = delete;
+    ProgramRun& operator=(const ProgramRun&) = delete;
+
+    bool Started() const { return m_hDialog != nullptr; }
+    bool Ended() const;
+    // The exit code once the program has ended by itself; STILL_ACTIVE when
+    // it did not end in time.
+    DWORD WaitExitCode(DWORD timeoutMs = kDeadlineMs) const;
+    // Kills the process at once, as the system would, and waits until it
+    // has gone.
+    void Kill();
+
+    // This copy's boxes: as FindBox, WaitForBox and TakeBox for its process;
+    // a wait also ends when the program has.
+    ShownBox FindBox() const { return ::FindBox(m_process.dwProcessId); }
+    ShownBox WaitForBox(const std::wstring& caption, DWORD timeoutMs = kLongJobMs) const;
+    std::wstring TakeBox(const std::wstring& caption, DWORD timeoutMs = kLongJobMs) const;
+
+private:
+    PROCESS_INFORMATION m_process = {};
+};
