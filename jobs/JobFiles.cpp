@@ -22,10 +22,18 @@ HANDLE OpenForReading(const CString& path)
                          FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// The creation is tried first: where the name is new (every block of a first
+// separation) that looks it up once instead of twice, and Wine reads the
+// whole directory for each lookup of a name that does not exist yet. Only
+// when the creation fails is the name tested; the outcome is the same as
+// testing first: a new name created, an existing one truncated.
 HANDLE CreateOrTruncate(const CString& path)
 {
-    DWORD disposition = PathExists(path) ? TRUNCATE_EXISTING : CREATE_NEW;
-    return ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE || !PathExists(path))
+        return file;
+    return ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 

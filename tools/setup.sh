@@ -11,8 +11,9 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 arch="${1:-$(bash "$here/arch.sh")}"
 
+# python3-minimal runs the benchmark's native reference loop (tools/bench.sh).
 packages=(g++-mingw-w64-i686-posix mingw-w64-i686-dev xvfb xauth x11-utils imagemagick cmake googletest
-          fonts-liberation2 fonts-wine)
+          fonts-liberation2 fonts-wine python3-minimal)
 case "$arch" in
     x86) packages+=(wine wine32:i386 wine64) ;;
     x64) packages+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64) ;;

@@ -54,9 +54,16 @@ LRESULT CMainDlg::OnProgressRange(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
     return 0;
 }
 
+// A job posts a position per chunk, and the bar takes milliseconds to draw
+// one: drawing each would leave the window far behind a fast job. A position
+// with a newer one already queued behind it is passed over, so the bar draws
+// only the newest. (Looking at the queue also answers messages sent from
+// other threads meanwhile; this handler holds nothing while it looks.)
 LRESULT CMainDlg::OnProgressPos(UINT, WPARAM wParam, LPARAM, BOOL&)
 {
-    ::SendMessageW(m_hProgress, PBM_SETPOS, wParam, 0);
+    MSG newer;
+    if (!::PeekMessageW(&newer, m_hWnd, WM_PROGRESS_POS, WM_PROGRESS_POS, PM_NOREMOVE))
+        ::SendMessageW(m_hProgress, PBM_SETPOS, wParam, 0);
     return 0;
 }
 

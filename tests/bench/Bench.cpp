@@ -9,7 +9,8 @@
 //       joins the NAMEs of DIR into RESULT the same way.
 //   kestrane_bench window SOURCE RESULT BLOCK_MEGABYTES
 //       cuts and joins through the real main dialog, asking it something
-//       every 10 ms: how long it takes to answer.
+//       every 10 ms: how long it takes to answer, how fast the jobs go, and
+//       how long after the separation's end the list shows every block.
 //   kestrane_bench handlers
 //       what the dialog's updates for one progress step and one listed
 //       block cost, drawn and not drawn.
@@ -89,32 +90,42 @@ void ReportMemory(const PROCESS_MEMORY_COUNTERS_EX& idle, const PROCESS_MEMORY_C
 // --------------------------------------------------------------- the jobs
 
 // Runs the job set up in runner on its worker thread and returns the
-// seconds from the launch to its success box: everything the job does but
-// waiting for the user. (JobRunner::Run's deadline is too short for the
-// largest cases.)
+// seconds from the launch to its last progress step: its last chunk written
+// and flushed. (The box that follows is the user's part.) Until then the
+// wait looks at nothing but what the job posts: looking for boxes asks
+// Wine's server, which serves every thread of the process, the job's too.
+// (JobRunner::Run's deadline is too short for the largest cases.)
 double TimeJob(JobRunner& runner, JobKind kind, bool& succeeded)
 {
     runner.events.clear();
     succeeded = false;
-    double boxAt = 0;
+    std::wstring lastStep;
+    double doneAt = 0;
+    runner.onEvent = [&](const std::wstring& event) {
+        if (event.compare(0, 6, L"range ") == 0)
+            lastStep = L"pos " + event.substr(event.rfind(L' ') + 1);
+        else if (event == lastStep)
+            doneAt = Now();
+    };
     const double start = Now();
     if (!runner.job.LaunchJob(kind))
         return 0;
+    WaitFor([&] { return doneAt != 0 || !runner.job.IsJobRunning(); }, 24 * 3600 * 1000);
     WaitFor([&] {
         if (HWND box = FindOwnWindow(L"Notice")) {
-            if (boxAt == 0)
-                boxAt = Now();
             succeeded = true;
             DismissBox(box);
         }
         if (HWND box = FindOwnWindow(L"Error")) {
             std::fprintf(stderr, "kestrane_bench: %s\n", Narrow(BoxText(box)).c_str());
+            succeeded = false;
             DismissBox(box);
         }
         return !runner.job.IsJobRunning();
     }, 24 * 3600 * 1000);
     PumpMessages();
-    return boxAt - start;
+    runner.onEvent = nullptr;
+    return doneAt - start;
 }
 
 // A small job of the same kind first, in a folder of its own: the process
@@ -177,18 +188,55 @@ int MeasureMerge(const std::wstring& dir, const std::wstring& result,
 // what "not responding" is judged by), and a posted message (taken in turn
 // behind everything the job has posted: what a click waits for). The posted
 // one is timed by a hook on the dialog thread that notes when its loop
-// takes the message.
+// takes the message. The same hook notes when the job posted its last
+// position and its last block (a message's time is the server's clock at
+// posting, in ms; the probes, posted at known moments, tie that clock to
+// this one): the job's speed through the window is measured to its last
+// chunk, not to when the window caught up with it.
 const UINT kProbeMessage = ::RegisterWindowMessageW(L"KestraneBenchProbe");
 constexpr size_t kMaxProbes = 1 << 20;
-std::vector<double> g_takenAt(kMaxProbes, 0.0);
+
+struct HookLog {
+    std::vector<double> takenAt = std::vector<double>(kMaxProbes, 0.0);
+    std::vector<DWORD> postedTime = std::vector<DWORD>(kMaxProbes, 0);
+    LPARAM rangeHigh = -1;
+    DWORD lastStepTime = 0;  // the position that reached the range's end
+    DWORD lastBlockTime = 0; // the newest hand-over
+};
+HookLog g_log;
 
 LRESULT CALLBACK ProbeHook(int code, WPARAM wParam, LPARAM lParam)
 {
     const MSG* msg = reinterpret_cast<const MSG*>(lParam);
-    if (code == HC_ACTION && msg->message == kProbeMessage && msg->wParam < kMaxProbes &&
-        g_takenAt[msg->wParam] == 0)
-        g_takenAt[msg->wParam] = Now();
+    if (code == HC_ACTION && wParam == PM_REMOVE) {
+        if (msg->message == kProbeMessage && msg->wParam < kMaxProbes &&
+            g_log.takenAt[msg->wParam] == 0) {
+            g_log.takenAt[msg->wParam] = Now();
+            g_log.postedTime[msg->wParam] = msg->time;
+        } else if (msg->message == WM_PROGRESS_RANGE) {
+            g_log.rangeHigh = msg->lParam;
+        } else if (msg->message == WM_PROGRESS_POS &&
+                   static_cast<LPARAM>(msg->wParam) == g_log.rangeHigh) {
+            g_log.lastStepTime = msg->time;
+        } else if (msg->message == WM_ADD_MERGE_ITEM) {
+            g_log.lastBlockTime = msg->time;
+        }
+    }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The merge list, watched: when it is first drawn with every block.
+WNDPROC g_listProc = nullptr;
+LRESULT g_listExpected = 0;
+double g_listCompleteAt = 0;
+
+LRESULT CALLBACK WatchedListProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    const LRESULT result = ::CallWindowProcW(g_listProc, hWnd, msg, wParam, lParam);
+    if (msg == WM_PAINT && g_listCompleteAt == 0 &&
+        ::CallWindowProcW(g_listProc, hWnd, LB_GETCOUNT, 0, 0) == g_listExpected)
+        g_listCompleteAt = Now();
+    return result;
 }
 
 double Percentile(std::vector<double> values, double fraction)
@@ -203,8 +251,8 @@ double Percentile(std::vector<double> values, double fraction)
 struct Answers {
     std::vector<double> sent;    // ms
     std::vector<double> posted;  // ms
-    double seconds = 0;          // from the click to the success box
-    double caughtUp = 0;         // ... to the window having handled all posted before it
+    double seconds = 0;          // from the click to the job's last chunk
+    double listedMs = -1;        // from the last block's hand-over to the list drawn with it
     bool ok = false;
 };
 
@@ -213,7 +261,7 @@ class Prober {
 public:
     explicit Prober(HWND dialog) : m_hDialog(dialog)
     {
-        std::fill(g_takenAt.begin(), g_takenAt.end(), 0.0);
+        g_log = HookLog();
         m_hHook = ::SetWindowsHookExW(WH_GETMESSAGE, ProbeHook, nullptr,
                                       ::GetWindowThreadProcessId(dialog, nullptr));
     }
@@ -238,8 +286,18 @@ public:
     void Collect(Answers& answers) const
     {
         for (size_t i = 0; i < m_postedAt.size(); ++i)
-            if (g_takenAt[i] != 0)
-                answers.posted.push_back((g_takenAt[i] - m_postedAt[i]) * 1000.0);
+            if (g_log.takenAt[i] != 0)
+                answers.posted.push_back((g_log.takenAt[i] - m_postedAt[i]) * 1000.0);
+    }
+
+    // A message's time (the server's clock, ms) on the Now() clock.
+    double OnNowClock(DWORD time) const
+    {
+        std::vector<double> offsets;
+        for (size_t i = 0; i < m_postedAt.size(); ++i)
+            if (g_log.takenAt[i] != 0)
+                offsets.push_back(m_postedAt[i] - g_log.postedTime[i] / 1000.0);
+        return time / 1000.0 + Percentile(offsets, 0.5);
     }
 
 private:
@@ -276,34 +334,52 @@ Answers ProbeIdle(MainDialogDriver& driver)
 }
 
 // Clicks control id and asks the dialog every 10 ms until the job shows its
-// success box; dismisses the box and waits until the dialog has handled
-// everything the job posted.
-Answers ProbeWhileJobRuns(MainDialogDriver& driver, int id)
+// box, which is looked for every half second until the job has posted its
+// last step, and at every tick after; dismisses the success box and waits
+// until the dialog has handled everything the job posted. blocks: how many
+// the separation lists, 0 for a merge.
+Answers ProbeWhileJobRuns(MainDialogDriver& driver, int id, LRESULT blocks)
 {
     Answers answers;
+    HWND list = driver.Item(IDC_MERGE_LIST);
+    g_listExpected = blocks;
+    g_listCompleteAt = 0;
+    if (blocks > 0)
+        g_listProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
+            list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchedListProc)));
     Prober prober(driver.Dialog());
     const double start = Now();
     driver.Click(id);
-    for (double next = start;; Tick(next)) {
-        if (HWND error = FindOwnWindow(L"Error")) {
-            std::fprintf(stderr, "kestrane_bench: %s\n", Narrow(BoxText(error)).c_str());
-            DismissBox(error);
-            break;
-        }
-        if (HWND box = FindOwnWindow(L"Notice")) {
-            answers.seconds = Now() - start;
-            answers.ok = true;
-            // The box holds the worker, not the window: the window catches
-            // up with the job's messages meanwhile.
-            driver.Sync(3600000);
-            answers.caughtUp = Now() - start;
-            DismissBox(box);
-            break;
+    HWND box = nullptr;
+    int ticks = 0;
+    for (double next = start;; Tick(next), ++ticks) {
+        if (g_log.lastStepTime != 0 || ticks % 50 == 0) {
+            if (HWND error = FindOwnWindow(L"Error")) {
+                std::fprintf(stderr, "kestrane_bench: %s\n", Narrow(BoxText(error)).c_str());
+                DismissBox(error);
+                break;
+            }
+            if ((box = FindOwnWindow(L"Notice")) != nullptr)
+                break;
         }
         prober.Ask(answers);
     }
+    if (box != nullptr) {
+        // The box holds the worker, not the window: the window catches up
+        // with the job's messages meanwhile.
+        driver.Sync(3600000);
+        answers.ok = true;
+        DismissBox(box);
+    }
     driver.WaitIdle(3600000);
     prober.Collect(answers);
+    answers.seconds = prober.OnNowClock(g_log.lastStepTime) - start;
+    if (blocks > 0) {
+        WaitFor([] { return g_listCompleteAt != 0; }, 60000);
+        if (g_listCompleteAt != 0)
+            answers.listedMs = (g_listCompleteAt - prober.OnNowClock(g_log.lastBlockTime)) * 1000.0;
+        ::SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_listProc));
+    }
     return answers;
 }
 
@@ -317,6 +393,8 @@ void ReportAnswers(const std::string& job, const Answers& answers)
     Result(job + "_posted_p50_ms", Percentile(answers.posted, 0.50));
     Result(job + "_posted_p99_ms", Percentile(answers.posted, 0.99));
     Result(job + "_posted_max_ms", Percentile(answers.posted, 1.0));
+    if (answers.listedMs >= 0)
+        Result(job + "_listed_ms", answers.listedMs);
 }
 
 // What the dialog's answers to the job's messages cost: the control
@@ -357,13 +435,15 @@ int MeasureWindow(const std::wstring& source, const std::wstring& result, const 
 
     ReportAnswers("idle", ProbeIdle(driver));
 
-    const Answers separate = ProbeWhileJobRuns(driver, IDC_SEPARATE);
+    const uint64_t block = static_cast<uint64_t>(_wtoi(megabytes.c_str())) << 20;
+    const LRESULT blocks = static_cast<LRESULT>((FileSizeOf(source) + block - 1) / block);
+    const Answers separate = ProbeWhileJobRuns(driver, IDC_SEPARATE, blocks);
     if (!separate.ok)
         return Fail("the separation through the window did not succeed");
     Result("blocks", static_cast<double>(driver.ListItems().size()));
     ReportAnswers("separate", separate);
 
-    const Answers merge = ProbeWhileJobRuns(driver, IDC_MERGE);
+    const Answers merge = ProbeWhileJobRuns(driver, IDC_MERGE, 0);
     if (!merge.ok)
         return Fail("the merge through the window did not succeed");
     ReportAnswers("merge", merge);
@@ -378,11 +458,11 @@ int MeasureWindow(const std::wstring& source, const std::wstring& result, const 
 double TimeListedSeparation(MainDialogDriver& driver, size_t blocks, Answers& answers,
                             std::string& failure)
 {
-    answers = ProbeWhileJobRuns(driver, IDC_SEPARATE);
+    answers = ProbeWhileJobRuns(driver, IDC_SEPARATE, static_cast<LRESULT>(blocks));
     const size_t listed = static_cast<size_t>(driver.SendToItem(IDC_MERGE_LIST, LB_GETCOUNT));
-    if (!answers.ok || listed != blocks)
+    if (!answers.ok || listed != blocks || answers.listedMs < 0)
         failure = std::to_string(listed) + " of " + std::to_string(blocks) + " blocks listed";
-    return answers.caughtUp;
+    return answers.seconds + answers.listedMs / 1000.0;
 }
 
 // Cuts a source into that many 1 K blocks through the window twice: in a

@@ -68,6 +68,39 @@ bool MainDialogDriver::Sync(DWORD timeoutMs) const
     return seen;
 }
 
+// Hold posts a marker at which a hook on the dialog thread stops until
+// Release, or for a deadline at the most.
+static const UINT kHoldMarker = ::RegisterWindowMessageW(L"KestraneTestHoldMarker");
+static HANDLE g_held = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+static HANDLE g_released = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+
+static LRESULT CALLBACK HoldHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && wParam == PM_REMOVE && msg->message == kHoldMarker) {
+        ::SetEvent(g_held);
+        ::WaitForSingleObject(g_released, kDeadlineMs);
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+bool MainDialogDriver::Hold() const
+{
+    ::ResetEvent(g_held);
+    ::ResetEvent(g_released);
+    const DWORD thread = ::GetWindowThreadProcessId(m_hDialog, nullptr);
+    HHOOK hook = ::SetWindowsHookExW(WH_GETMESSAGE, HoldHook, nullptr, thread);
+    ::PostMessageW(m_hDialog, kHoldMarker, 0, 0);
+    const bool held = ::WaitForSingleObject(g_held, kDeadlineMs) == WAIT_OBJECT_0;
+    ::UnhookWindowsHookEx(hook);
+    return held;
+}
+
+void MainDialogDriver::Release() const
+{
+    ::SetEvent(g_released);
+}
+
 bool MainDialogDriver::WaitIdle(DWORD timeoutMs)
 {
     return WaitFor([this] { return !m_dialog->IsJobRunning(); }, timeoutMs) && Sync(timeoutMs);

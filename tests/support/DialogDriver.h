@@ -34,6 +34,12 @@ public:
     bool Sync(DWORD timeoutMs = kDeadlineMs) const;
     // Waits until no job runs and the dialog has handled what the job posted.
     bool WaitIdle(DWORD timeoutMs = kDeadlineMs);
+    // Holds the dialog thread at the next message its loop takes, until
+    // Release(): what is posted meanwhile queues up, as it does behind a slow
+    // handler. Nothing may be sent to the dialog while it is held. False when
+    // the dialog did not get there in time.
+    bool Hold() const;
+    void Release() const;
     // Waits until the dialog has ended; its DoModal result then is Result().
     bool WaitClosed(DWORD timeoutMs = kDeadlineMs);
     INT_PTR Result() const { return m_result; }

@@ -94,6 +94,14 @@ std::wstring WindowText(HWND hWnd)
     return text.data();
 }
 
+COLORREF DrawnPixel(HWND hWnd, POINT point)
+{
+    HDC dc = ::GetDC(hWnd);
+    const COLORREF color = ::GetPixel(dc, point.x, point.y);
+    ::ReleaseDC(hWnd, dc);
+    return color;
+}
+
 std::wstring BoxText(HWND box)
 {
     // The message of a message box is the static control 0xFFFF. Its text

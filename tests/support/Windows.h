@@ -39,6 +39,9 @@ HWND WaitForOwnWindow(const std::wstring& caption, const wchar_t* className = L"
 
 std::wstring WindowText(HWND hWnd);
 
+// The colour the window shows at point (client coordinates), as drawn.
+COLORREF DrawnPixel(HWND hWnd, POINT point);
+
 // The message of a message box.
 std::wstring BoxText(HWND box);
 

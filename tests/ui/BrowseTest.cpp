@@ -340,32 +340,77 @@ TEST(MergeList, UpAndDownMoveTheSelectedItemByOne)
     }
 }
 
-// Each WM_ADD_MERGE_ITEM moves the first waiting name to the end of the list
-// and selects it, whatever the list's sorting would say.
-TEST(MergeList, HandedOverNamesAreAppendedOneAtATime)
+namespace {
+
+// The list as the user sees it: every name in order, the newest selected,
+// in view, and drawn so (its row in the selection's colour).
+void ExpectNewestShown(const MainDialogDriver& driver, const Names& expected)
+{
+    EXPECT_EQ(expected, driver.ListItems());
+    const int last = static_cast<int>(expected.size()) - 1;
+    EXPECT_EQ(last, driver.ListSelection());
+    HWND list = driver.Item(IDC_MERGE_LIST);
+    RECT client = {};
+    RECT row = {};
+    ::GetClientRect(list, &client);
+    driver.SendToItem(IDC_MERGE_LIST, LB_GETITEMRECT, last, reinterpret_cast<LPARAM>(&row));
+    EXPECT_TRUE(row.top >= client.top && row.bottom <= client.bottom) << "the newest name is out of view";
+    SCROLLINFO scroll = {};
+    scroll.cbSize = sizeof(scroll);
+    scroll.fMask = SIF_RANGE | SIF_POS;
+    ASSERT_TRUE(::GetScrollInfo(list, SB_VERT, &scroll));
+    EXPECT_EQ(last, scroll.nMax) << "the scroll bar does not span the list";
+    EXPECT_EQ(driver.SendToItem(IDC_MERGE_LIST, LB_GETTOPINDEX), scroll.nPos);
+    const POINT inRow = {row.right - 2, (row.top + row.bottom) / 2};
+    EXPECT_TRUE(WaitFor([&] { return DrawnPixel(list, inRow) == ::GetSysColor(COLOR_HIGHLIGHT); }))
+        << "the list was not drawn with the newest name selected";
+}
+
+Names Numbered(const std::wstring& stem, int count)
+{
+    Names names;
+    for (int n = 0; n < count; ++n)
+        names.push_back(stem + std::to_wstring(n) + L".dat");
+    return names;
+}
+
+} // namespace
+
+// Each WM_ADD_MERGE_ITEM moves the first waiting name to the end of the list,
+// whatever the list's sorting would say. However many come queued up behind
+// each other, the list ends up drawn with the newest name selected.
+TEST(MergeList, HandedOverNamesAreAppendedAndTheNewestShown)
 {
     MainDialogDriver driver;
     CMainDlg& dialog = driver.Object();
-    for (const wchar_t* name : {L"m.bin", L"z.bin"})
-        driver.SendToItem(IDC_MERGE_LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
-    {
-        CLock lock(dialog.m_lock);
-        dialog.m_fileList = {L"f_00001.dat", L"f_00002.dat", L"A_first.dat"};
-    }
+    Names expected = {L"m.bin", L"z.bin"};
+    for (const std::wstring& name : expected)
+        driver.SendToItem(IDC_MERGE_LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
 
-    const Names expected[] = {
-        {L"m.bin", L"z.bin", L"f_00001.dat"},
-        {L"m.bin", L"z.bin", L"f_00001.dat", L"f_00002.dat"},
-        {L"m.bin", L"z.bin", L"f_00001.dat", L"f_00002.dat", L"A_first.dat"},
+    const struct {
+        const char* how;
+        Names names;
+    } batches[] = {
+        {"one name", {L"f_00001.dat"}},
+        {"one more, which sorting would put first", {L"A_first.dat"}},
+        {"three queued behind each other", {L"f_00002.dat", L"f_00003.dat", L"B.dat"}},
+        {"forty queued: the list scrolls", Numbered(L"g_", 40)},
     };
-    for (size_t i = 0; i < std::size(expected); ++i) {
-        SCOPED_TRACE("message #" + std::to_string(i));
-        driver.Post(WM_ADD_MERGE_ITEM);
+    for (const auto& batch : batches) {
+        SCOPED_TRACE(batch.how);
+        // As the job does: each name appended, and its message posted, under the lock.
+        ASSERT_TRUE(driver.Hold());
+        for (const std::wstring& name : batch.names) {
+            CLock lock(dialog.m_lock);
+            dialog.m_fileList.push_back(name);
+            driver.Post(WM_ADD_MERGE_ITEM);
+        }
+        driver.Release();
         ASSERT_TRUE(driver.Sync());
-        EXPECT_EQ(expected[i], driver.ListItems());
-        EXPECT_EQ(static_cast<int>(expected[i].size()) - 1, driver.ListSelection());
+        expected.insert(expected.end(), batch.names.begin(), batch.names.end());
+        ExpectNewestShown(driver, expected);
         CLock lock(dialog.m_lock);
-        EXPECT_EQ(std::size(expected) - 1 - i, dialog.m_fileList.size());
+        EXPECT_TRUE(dialog.m_fileList.empty());
     }
 
     // Nothing waiting: nothing changes, the selection neither.
@@ -373,7 +418,7 @@ TEST(MergeList, HandedOverNamesAreAppendedOneAtATime)
     driver.Post(WM_ADD_MERGE_ITEM);
     driver.Post(WM_ADD_MERGE_ITEM, 1, 2);
     ASSERT_TRUE(driver.Sync());
-    EXPECT_EQ(expected[2], driver.ListItems());
+    EXPECT_EQ(expected, driver.ListItems());
     EXPECT_EQ(1, driver.ListSelection());
 }
 

@@ -1,6 +1,7 @@
 // Separate, Merge, both Cancel buttons and Exit, driven through the real main
 // dialog: the input checks with their exact texts, the order of the merge,
-// stopping a job, and what the window does while a job's box is open.
+// stopping a job, and what the window does while a job runs and while its box
+// is open.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -251,6 +252,47 @@ TEST(CancelCommand, CancelOfTheSeparateGroupStopsALongSeparation)
     EXPECT_EQ(kSeparated, RunJob(driver, IDC_SEPARATE));
     EXPECT_EQ(BlockNames(L"big", L".bin", 3), driver.ListItems());
     EXPECT_TRUE(SameBytes(dir / L"big_00002.bin", 0, source, 400 * kMiB, 80 * kMiB));
+}
+
+// A separation into 1 K blocks hands over names and positions faster than a
+// window could draw each. Held while two thirds of the blocks are written, the
+// window finds them all queued; a click made then is still answered while the
+// job runs, with every block finished before it listed, and the job ends as
+// it always does.
+TEST(JobWindow, AClickIsAnsweredWhileAFastSeparationRuns)
+{
+    TempDir dir;
+    constexpr int kBlocks = 600;
+    WriteBytes(dir / L"many.bin", MakeBytes(kBlocks * 1024, 5));
+    const std::vector<std::wstring> names = BlockNames(L"many", L".bin", kBlocks);
+    MainDialogDriver driver;
+    driver.SetText(IDC_SOURCE_FILE, dir / L"many.bin");
+    SetBlockSize(driver, L"1", kKilobytes);
+    driver.Click(IDC_SEPARATE);
+
+    const int written = kBlocks * 2 / 3;
+    ASSERT_TRUE(driver.Hold());
+    const bool reached = WaitFor([&] { return FileExists(dir / names[written]); }, kLongJobMs);
+    driver.Click(IDC_MBYTE);
+    driver.Release();
+    ASSERT_TRUE(reached);
+    bool answered = false;
+    bool finished = false;
+    ASSERT_TRUE(WaitFor([&] {
+        answered = driver.IsChecked(IDC_MBYTE);
+        finished = FindOwnWindow(L"Notice") != nullptr;
+        return answered || finished;
+    }, kLongJobMs));
+    EXPECT_TRUE(answered && !finished) << "the click waited for the end of the job";
+    EXPECT_GE(driver.SendToItem(IDC_MERGE_LIST, LB_GETCOUNT), written);
+
+    EXPECT_EQ(kSeparated, TakeJobBox(driver, L"Notice"));
+    ASSERT_TRUE(driver.WaitIdle());
+    EXPECT_EQ(names, driver.ListItems());
+    EXPECT_EQ(kBlocks - 1, driver.ListSelection());
+    ExpectEmptyBar(driver);
+    CLock lock(driver.Object().m_lock);
+    EXPECT_TRUE(driver.Object().m_fileList.empty());
 }
 
 TEST(CancelCommand, EachCancelStopsOnlyAJobOfItsOwnGroup)

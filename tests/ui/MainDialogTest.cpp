@@ -118,6 +118,58 @@ TEST(MainDialog, ProgressTakesTheFullRangeAndEmptiesAtEitherEnd)
     }
 }
 
+// Positions that queue up behind each other while the window is busy: the
+// bar ends on the newest, also when another message, the job's end or the
+// next job's range comes between.
+TEST(MainDialog, ProgressEndsOnTheNewestOfQueuedPositions)
+{
+    struct Post {
+        UINT msg;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    using Posts = std::vector<Post>;
+    const auto range = [](int high) { return Posts{{WM_PROGRESS_RANGE, 1, high}}; };
+    const auto positions = [](int last) {
+        Posts posts;
+        for (int i = 1; i <= last; ++i)
+            posts.push_back({WM_PROGRESS_POS, static_cast<WPARAM>(i), 0});
+        return posts;
+    };
+    const Posts click = {{WM_COMMAND, MAKEWPARAM(IDC_KBYTE, BN_CLICKED), 0}};
+    const Posts end = {{WM_SEPARATE_END, 0, 0}};
+    const auto then = [](std::initializer_list<Posts> parts) {
+        Posts all;
+        for (const Posts& part : parts)
+            all.insert(all.end(), part.begin(), part.end());
+        return all;
+    };
+    const struct {
+        const char* what;
+        Posts posts;
+        int low, high, pos;
+    } cases[] = {
+        {"a run of positions", then({range(2000), positions(2000)}), 1, 2000, 2000},
+        {"positions, then a click", then({range(500), positions(250), click}), 1, 500, 250},
+        {"positions, then the end", then({range(500), positions(500), end}), 0, 0, 0},
+        {"the next job's first positions", then({range(500), positions(500), end, range(40), positions(7)}),
+         1, 40, 7},
+    };
+
+    MainDialogDriver driver;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(driver.Hold());
+        for (const Post& post : c.posts)
+            driver.Post(post.msg, post.wParam, post.lParam);
+        driver.Release();
+        ASSERT_TRUE(driver.Sync());
+        EXPECT_EQ(c.low, driver.ProgressLow());
+        EXPECT_EQ(c.high, driver.ProgressHigh());
+        EXPECT_EQ(c.pos, driver.ProgressPos());
+    }
+}
+
 // Only BN_CLICKED starts what a button stands for; its other notifications
 // with the same id do nothing.
 TEST(MainDialog, ButtonNotificationsOtherThanClickedDoNothing)
