@@ -102,13 +102,19 @@ TEST(SeparateCommand, ReadsThePastedBlockSizeTextAndRefusesWhatDoesNotFit)
         {L"12ab", kKilobytes, 12288, nullptr},
         {L"abc", kKilobytes, 0, &kBadBlockSize},
         {L"-5", kMegabytes, 0, &kBadBlockSize},
-        // Ten characters are cut to nine: 000000005, not 51.
-        {L"0000000051", kKilobytes, 5120, nullptr},
-        // Cut to 123456789, which is far too big in kilobytes.
+        // The whole text is read, however long.
+        {L"0000000051", kKilobytes, 51 * 1024, nullptr},
+        {L"0000001024", kMegabytes, 1024 * 1048576, nullptr},
+        {L"000000000000000000000000000000000000000007", kKilobytes, 7 * 1024, nullptr},
         {L"1234567890", kKilobytes, 0, &kBlockSizeTooBig},
         {L"2048", kMegabytes, 0, &kBlockSizeTooBig},
         {L"2097152", kKilobytes, 0, &kBlockSizeTooBig},
         {L"999999999", kMegabytes, 0, &kBlockSizeTooBig},
+        // Never a wrapped value: 2^32 + 1 K is not 1 K, 2^64 + 5 M not 5 M.
+        {L"4294967297", kKilobytes, 0, &kBlockSizeTooBig},
+        {L"18446744073709551621", kMegabytes, 0, &kBlockSizeTooBig},
+        {L"99999999999999999999999999999999", kKilobytes, 0, &kBlockSizeTooBig},
+        {L"-99999999999999999999999999999999", kKilobytes, 0, &kBadBlockSize},
         {L"2047", kMegabytes, 2047 * 1048576, nullptr},
         {L"2097151", kKilobytes, 2097151 * 1024, nullptr},
     };
