@@ -155,18 +155,55 @@ static HWND FileNameField(HWND dialog)
     return field != nullptr ? field : ::GetDlgItem(dialog, 0x480);
 }
 
-bool AnswerFileDialog(const std::wstring& caption, const std::wstring& text)
+HWND SubmitFileDialog(const std::wstring& caption, const std::wstring& text)
 {
     HWND dialog = WaitForOwnWindow(caption);
-    if (dialog == nullptr)
-        return false;
-    HWND field = FileNameField(dialog);
+    HWND field = dialog != nullptr ? FileNameField(dialog) : nullptr;
     if (field == nullptr)
-        return false;
+        return nullptr;
     ::SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
-    return WaitFor([dialog] { return !::IsWindow(dialog); });
+    return dialog;
+}
+
+bool AnswerFileDialog(const std::wstring& caption, const std::wstring& text)
+{
+    HWND dialog = SubmitFileDialog(caption, text);
+    return dialog != nullptr && WaitFor([dialog] { return !::IsWindow(dialog); });
+}
+
+namespace {
+struct OwnedBoxQuery {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK MatchOwnedBox(HWND hWnd, LPARAM param)
+{
+    auto* query = reinterpret_cast<OwnedBoxQuery*>(param);
+    wchar_t className[16] = L"";
+    ::GetClassNameW(hWnd, className, 16);
+    if (::GetWindow(hWnd, GW_OWNER) != query->owner || !::IsWindowVisible(hWnd) ||
+        lstrcmpW(className, L"#32770") != 0)
+        return TRUE;
+    query->found = hWnd;
+    return FALSE;
+}
+} // namespace
+
+bool AnswerQuestion(HWND fileDialog, int button)
+{
+    OwnedBoxQuery query = {fileDialog, nullptr};
+    if (!WaitFor([&query] {
+            ::EnumWindows(MatchOwnedBox, reinterpret_cast<LPARAM>(&query));
+            return query.found != nullptr;
+        }))
+        return false;
+    HWND box = query.found;
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(box, button)));
+    return WaitFor([box] { return !::IsWindow(box); });
 }
 
 bool CancelFileDialog(const std::wstring& caption)

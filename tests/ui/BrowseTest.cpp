@@ -183,9 +183,18 @@ TEST(Browse, SourceAndResultTakeTheChosenFullPath)
     EXPECT_EQ(dir / L"new.bin", driver.Text(IDC_RESULT_FILE));
     EXPECT_FALSE(FileExists(dir / L"new.bin"));
 
-    // ...or an existing one, taken without a question and left as it is.
+    // ...or an existing one, which a merge would replace: only once the user
+    // agrees. "No" goes back to the dialog, "Yes" takes the path; the file
+    // stays as it is.
     driver.Click(IDC_BROWSE_RESULT);
-    ASSERT_TRUE(AnswerFileDialog(L"Save As", dir / L"old.bin")) << "the save dialog asked something";
+    HWND save = SubmitFileDialog(L"Save As", dir / L"old.bin");
+    ASSERT_NE(nullptr, save);
+    ASSERT_TRUE(AnswerQuestion(save, IDNO)) << "an existing file was taken without a question";
+    ASSERT_TRUE(::IsWindow(save)) << "\"No\" did not go back to the dialog";
+    EXPECT_EQ(dir / L"new.bin", driver.Text(IDC_RESULT_FILE));
+    ASSERT_EQ(save, SubmitFileDialog(L"Save As", dir / L"old.bin"));
+    ASSERT_TRUE(AnswerQuestion(save, IDYES));
+    ASSERT_TRUE(WaitFor([save] { return !::IsWindow(save); }));
     ASSERT_TRUE(driver.Sync());
     EXPECT_EQ(dir / L"old.bin", driver.Text(IDC_RESULT_FILE));
     EXPECT_EQ(old, ReadBytes(dir / L"old.bin"));
