@@ -11,8 +11,7 @@
 #include <vector>
 
 #include "jobs/JobMessages.h"
-#include "support/DialogDriver.h"
-#include "support/TestFiles.h"
+#include "ui/CommandSteps.h"
 
 namespace {
 
@@ -236,6 +235,29 @@ TEST(Browse, MergeSelectionIsSortedAndReplacesTheList)
     EXPECT_EQ((Names{L"w.dat", L"X.dat", L"x.dat", L"y.dat"}), driver.ListItems());
     ASSERT_TRUE(BrowseMerge(driver, dir.Path(), L"\"x.dat\" \"X.dat\""));
     EXPECT_EQ((Names{L"x.dat", L"X.dat"}), driver.ListItems());
+    CancelFileDialogs();
+}
+
+// A result name typed without an extension is taken as it was typed (not
+// given the filter's "*"), and the merge writes that very file.
+TEST(Browse, ResultNameTypedWithoutAnExtensionIsTakenAsTyped)
+{
+    TempDir dir;
+    WriteFiles(dir.Path(), {L"a.bin", L"b.bin"});
+    MainDialogDriver driver;
+    ASSERT_TRUE(BrowseMerge(driver, dir.Path(), L"\"a.bin\" \"b.bin\""));
+
+    driver.Click(IDC_BROWSE_RESULT);
+    ASSERT_TRUE(ShowFolderInFileDialog(L"Save As", dir.Path()));
+    ASSERT_TRUE(AnswerFileDialog(L"Save As", L"joined"));
+    ASSERT_TRUE(driver.Sync());
+    ASSERT_EQ(dir / L"joined", driver.Text(IDC_RESULT_FILE));
+
+    EXPECT_EQ(kMerged, RunJob(driver, IDC_MERGE));
+    Bytes joined = ReadBytes(dir / L"a.bin");
+    const Bytes b = ReadBytes(dir / L"b.bin");
+    joined.insert(joined.end(), b.begin(), b.end());
+    EXPECT_EQ(joined, ReadBytes(dir / L"joined"));
     CancelFileDialogs();
 }
 
