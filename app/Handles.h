@@ -64,6 +64,22 @@ private:
     HANDLE m_h;
 };
 
+// Owns a hook set with SetWindowsHookExW.
+class CHookHandle {
+public:
+    explicit CHookHandle(HHOOK h) : m_h(h) {}
+    ~CHookHandle()
+    {
+        if (m_h != nullptr)
+            ::UnhookWindowsHookEx(m_h);
+    }
+    CHookHandle(const CHookHandle&) = delete;
+    CHookHandle& operator=(const CHookHandle&) = delete;
+
+private:
+    HHOOK m_h;
+};
+
 // A critical section that lives as long as its owner.
 class CCriticalSection {
 public:

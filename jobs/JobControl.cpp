@@ -134,12 +134,12 @@ int CJobControl::FinishJob(CProgress& progress, UINT endMessage, UINT doneText, 
                            bool cancelled)
 {
     if (failure == 0 && !cancelled) {
-        ShowNotice(doneText);
+        ShowNotice(doneText, nullptr, JOB_BOX_STYLE);
         progress.Post(endMessage);
         return 1;
     }
     progress.Post(endMessage);
     if (failure != 0)
-        ShowError(failure);
+        ShowError(failure, nullptr, JOB_BOX_STYLE);
     return 0;
 }

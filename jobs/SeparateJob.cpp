@@ -16,7 +16,7 @@ int CJobControl::RunSeparateJob()
 {
     CHandle source(OpenForReading(m_strJobPath));
     if (!source.IsValid()) {
-        ShowError(IDS_OPEN_SOURCE_FAILED);
+        ShowError(IDS_OPEN_SOURCE_FAILED, nullptr, JOB_BOX_STYLE);
         return 0;
     }
     const uint64_t size = GetFileSize64(m_strJobPath, source);
@@ -27,7 +27,7 @@ int CJobControl::RunSeparateJob()
     std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[TRANSFER_CHUNK]);
     if (!buffer) {
         source.Close();
-        ShowError(IDS_SEPARATE_FAILED);
+        ShowError(IDS_SEPARATE_FAILED, nullptr, JOB_BOX_STYLE);
         return 0;
     }
 

@@ -38,3 +38,13 @@ std::wstring BoxText(HWND box);
 
 // Presses the OK button of a message box and waits until it has gone.
 bool DismissBox(HWND box);
+
+// Moves the pointer to pt (screen) and waits until the system reports it there.
+bool MovePointer(POINT pt);
+// Presses or releases a mouse button as the user's hand does (MOUSEEVENTF_*).
+void MouseButton(DWORD flags);
+// A real left click at pt (screen).
+bool ClickAt(POINT pt);
+
+// Whether window a lies above window b (both top-level) in the Z order.
+bool IsAbove(HWND a, HWND b);

@@ -496,3 +496,45 @@ TEST(JobBox, ExitWhileTheSuccessBoxIsOpenWaitsForItThenCloses)
     EXPECT_EQ(2, driver.Result());
     EXPECT_EQ(1000u, FileSizeOf(dir / L"one_00000.bin"));
 }
+
+// A job's box has no owner, so nothing ties it to the window; it must not
+// hide behind the window, which waits for it on Exit and answers nothing
+// until it is dismissed. Real clicks on the window and on Exit leave it the
+// topmost window.
+TEST(JobBox, StaysTopmostWhileTheWindowIsClickedAndExitWaitsForIt)
+{
+    TempDir dir;
+    const std::wstring source = dir / L"one.bin";
+    WriteBytes(source, MakeBytes(1000, 35));
+    MainDialogDriver driver;
+    driver.SetText(IDC_SOURCE_FILE, source);
+    SetBlockSize(driver, L"1", kKilobytes);
+    driver.Click(IDC_SEPARATE);
+    HWND box = WaitForOwnWindow(L"Notice");
+    ASSERT_NE(nullptr, box);
+
+    // Points of the window that the box does not cover: a corner of its
+    // client area, and the Exit button.
+    RECT boxRect, exitRect;
+    ::GetWindowRect(box, &boxRect);
+    ::GetWindowRect(driver.Item(IDCANCEL), &exitRect);
+    POINT corner = {4, 4};
+    ::ClientToScreen(driver.Dialog(), &corner);
+    const POINT exit = {(exitRect.left + exitRect.right) / 2, (exitRect.top + exitRect.bottom) / 2};
+    ASSERT_FALSE(::PtInRect(&boxRect, corner)) << "the box covers the window's corner";
+    ASSERT_FALSE(::PtInRect(&boxRect, exit)) << "the box covers Exit";
+
+    ASSERT_TRUE(ClickAt(corner));
+    ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == driver.Dialog(); }))
+        << "the click did not activate the window";
+    EXPECT_TRUE(IsAbove(box, driver.Dialog())) << "a click on the window put the job's box behind it";
+
+    ASSERT_TRUE(ClickAt(exit));
+    ASSERT_TRUE(WaitFor([&] { return driver.Object().m_bCancel.load(); })) << "Exit was not clicked";
+    EXPECT_TRUE(IsAbove(box, driver.Dialog())) << "Exit waits for a box behind the window";
+    EXPECT_TRUE(::GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST);
+
+    ASSERT_TRUE(DismissBox(box));
+    ASSERT_TRUE(driver.WaitClosed());
+    EXPECT_EQ(2, driver.Result());
+}
