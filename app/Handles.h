@@ -36,11 +36,12 @@ public:
         m_h = nullptr;
         return h;
     }
-    void Close()
+    // False when the handle was there and closing it failed.
+    bool Close()
     {
-        if (IsValid())
-            ::CloseHandle(m_h);
+        const bool closed = !IsValid() || ::CloseHandle(m_h) != FALSE;
         m_h = nullptr;
+        return closed;
     }
 
 private:

@@ -123,7 +123,8 @@ CJobControl::CopyResult CJobControl::CopyChunks(HANDLE source, HANDLE target, ui
             return CopyResult::ReadFailed;
         if (!::WriteFile(target, buffer, length, &moved, nullptr) || moved != length)
             return CopyResult::WriteFailed;
-        ::FlushFileBuffers(target);
+        if (!FlushWritten(target))
+            return CopyResult::WriteFailed;
         left -= length;
         progress.PostStep();
     }

@@ -72,7 +72,9 @@ int CJobControl::RunMergeJob()
             break;
     }
 
-    result.Close();
+    // A result whose close fails may lack its last bytes: no success then.
+    if (!CloseWritten(result) && failure == 0 && !cancelled)
+        failure = IDS_WRITE_RESULT_FAILED;
     buffer.reset();
     return FinishJob(progress, WM_MERGE_END, IDS_MERGE_DONE, failure, cancelled);
 }

@@ -60,7 +60,11 @@ int CJobControl::RunSeparateJob()
             failure = IDS_WRITE_BLOCK_FAILED;
         if (copied != CopyResult::Done)
             break;
-        block.Close();
+        // A block whose close fails may lack its last bytes: not handed over.
+        if (!CloseWritten(block)) {
+            failure = IDS_WRITE_BLOCK_FAILED;
+            break;
+        }
 
         CLock lock(m_lock);
         m_fileList.push_back(BareName(name));
