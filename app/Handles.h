@@ -36,11 +36,12 @@ public:
         m_h = nullptr;
         return h;
     }
-    void Close()
+    // False when the handle was there and closing it failed.
+    bool Close()
     {
-        if (IsValid())
-            ::CloseHandle(m_h);
+        const bool closed = !IsValid() || ::CloseHandle(m_h) != FALSE;
         m_h = nullptr;
+        return closed;
     }
 
 private:
@@ -62,6 +63,22 @@ public:
 
 private:
     HANDLE m_h;
+};
+
+// Owns a hook set with SetWindowsHookExW.
+class CHookHandle {
+public:
+    explicit CHookHandle(HHOOK h) : m_h(h) {}
+    ~CHookHandle()
+    {
+        if (m_h != nullptr)
+            ::UnhookWindowsHookEx(m_h);
+    }
+    CHookHandle(const CHookHandle&) = delete;
+    CHookHandle& operator=(const CHookHandle&) = delete;
+
+private:
+    HHOOK m_h;
 };
 
 // A critical section that lives as long as its owner.

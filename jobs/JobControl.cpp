@@ -123,7 +123,8 @@ CJobControl::CopyResult CJobControl::CopyChunks(HANDLE source, HANDLE target, ui
             return CopyResult::ReadFailed;
         if (!::WriteFile(target, buffer, length, &moved, nullptr) || moved != length)
             return CopyResult::WriteFailed;
-        ::FlushFileBuffers(target);
+        if (!FlushWritten(target))
+            return CopyResult::WriteFailed;
         left -= length;
         progress.PostStep();
     }
@@ -134,12 +135,12 @@ int CJobControl::FinishJob(CProgress& progress, UINT endMessage, UINT doneText, 
                            bool cancelled)
 {
     if (failure == 0 && !cancelled) {
-        ShowNotice(doneText);
+        ShowNotice(doneText, nullptr, JOB_BOX_STYLE);
         progress.Post(endMessage);
         return 1;
     }
     progress.Post(endMessage);
     if (failure != 0)
-        ShowError(failure);
+        ShowError(failure, nullptr, JOB_BOX_STYLE);
     return 0;
 }

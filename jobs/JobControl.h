@@ -60,12 +60,20 @@ protected:
     // A job's poll point: whether a cancel has been asked for.
     virtual bool CancelRequested() { return m_bCancel.load(std::memory_order_relaxed); }
 
+    // Hands what was written to file over to the disk; false when the disk
+    // did not take it (a removable disk pulled, a network share gone).
+    virtual bool FlushWritten(HANDLE file) { return ::FlushFileBuffers(file) != FALSE; }
+    // Closes a written file; false when the close failed, and with it the
+    // last write-back.
+    virtual bool CloseWritten(CHandle& file) { return file.Close(); }
+
 private:
     enum class CopyResult { Done, Cancelled, ReadFailed, WriteFailed };
 
     // Copies size bytes from source to target chunk by chunk through buffer
     // (of TRANSFER_CHUNK bytes): polls for a cancel before each chunk, and
-    // after each flushes target and posts the progress.
+    // after each flushes target and posts the progress. A flush that fails
+    // is a failed write.
     CopyResult CopyChunks(HANDLE source, HANDLE target, uint64_t size, unsigned char* buffer,
                           CProgress& progress);
 

@@ -19,7 +19,7 @@ int CJobControl::RunMergeJob()
         for (const CString& name : m_fileList) {
             FileIdentity entryId;
             if (GetFileIdentity(m_strListDir + name, entryId) && entryId == resultId) {
-                ShowError(IDS_RESULT_IS_SOURCE);
+                ShowError(IDS_RESULT_IS_SOURCE, nullptr, JOB_BOX_STYLE);
                 return 0;
             }
         }
@@ -27,13 +27,13 @@ int CJobControl::RunMergeJob()
 
     CHandle result(CreateOrTruncate(m_strJobPath));
     if (!result.IsValid()) {
-        ShowError(IDS_OPEN_RESULT_FAILED);
+        ShowError(IDS_OPEN_RESULT_FAILED, nullptr, JOB_BOX_STYLE);
         return 0;
     }
     std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[TRANSFER_CHUNK]);
     if (!buffer) {
         result.Close();
-        ShowError(IDS_MERGE_FAILED);
+        ShowError(IDS_MERGE_FAILED, nullptr, JOB_BOX_STYLE);
         return 0;
     }
 
@@ -72,7 +72,9 @@ int CJobControl::RunMergeJob()
             break;
     }
 
-    result.Close();
+    // A result whose close fails may lack its last bytes: no success then.
+    if (!CloseWritten(result) && failure == 0 && !cancelled)
+        failure = IDS_WRITE_RESULT_FAILED;
     buffer.reset();
     return FinishJob(progress, WM_MERGE_END, IDS_MERGE_DONE, failure, cancelled);
 }

@@ -16,7 +16,7 @@ int CJobControl::RunSeparateJob()
 {
     CHandle source(OpenForReading(m_strJobPath));
     if (!source.IsValid()) {
-        ShowError(IDS_OPEN_SOURCE_FAILED);
+        ShowError(IDS_OPEN_SOURCE_FAILED, nullptr, JOB_BOX_STYLE);
         return 0;
     }
     const uint64_t size = GetFileSize64(m_strJobPath, source);
@@ -27,7 +27,7 @@ int CJobControl::RunSeparateJob()
     std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[TRANSFER_CHUNK]);
     if (!buffer) {
         source.Close();
-        ShowError(IDS_SEPARATE_FAILED);
+        ShowError(IDS_SEPARATE_FAILED, nullptr, JOB_BOX_STYLE);
         return 0;
     }
 
@@ -60,7 +60,11 @@ int CJobControl::RunSeparateJob()
             failure = IDS_WRITE_BLOCK_FAILED;
         if (copied != CopyResult::Done)
             break;
-        block.Close();
+        // A block whose close fails may lack its last bytes: not handed over.
+        if (!CloseWritten(block)) {
+            failure = IDS_WRITE_BLOCK_FAILED;
+            break;
+        }
 
         CLock lock(m_lock);
         m_fileList.push_back(BareName(name));

@@ -18,11 +18,14 @@ LRESULT CMainDlg::OnBrowseSource(WORD, WORD, HWND, BOOL&)
     return 0;
 }
 
+// The merge truncates its result: an existing file is taken only once the
+// user has agreed to replace it.
 LRESULT CMainDlg::OnBrowseResult(WORD, WORD, HWND, BOOL&)
 {
     if (IsJobRunning())
         return 0;
-    CFileDialog dialog(false, OFN_PATHMUSTEXIST | OFN_HIDEREADONLY, ::GetActiveWindow());
+    CFileDialog dialog(false, OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY,
+                       ::GetActiveWindow());
     if (dialog.DoModal() == IDOK)
         ::SetWindowTextW(m_hResultEdit, dialog.GetPathName());
     return 0;

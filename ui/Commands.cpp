@@ -8,21 +8,21 @@
 
 // The characters a path or a list name may take.
 constexpr int PATH_CAPACITY = MAX_PATH;
-// The block size edit is read as at most nine characters, so the number
-// can't overflow.
-constexpr int BLOCK_SIZE_CAPACITY = 10;
+// The largest block, in bytes: the jobs count it in 32 bits.
+constexpr long long MAX_BLOCK_SIZE = 0x7FFFFFFF;
 
 // Reads a block-size text as a signed decimal number: leading blanks, one
 // optional sign, then digits up to the first other character; 0 without
-// digits.
-static long ParseBlockSize(const CString& text)
+// digits. The whole text is read; a number too long for 64 bits comes back
+// as the largest (or smallest) 64-bit number, never wrapped.
+static long long ParseBlockSize(const CString& text)
 {
     int length = ::WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
     if (length <= 0)
         return 0;
     std::string narrow(length, '\0');
     ::WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), -1, &narrow[0], length, nullptr, nullptr);
-    return std::strtol(narrow.c_str(), nullptr, 10);
+    return std::strtoll(narrow.c_str(), nullptr, 10);
 }
 
 LRESULT CMainDlg::OnSeparate(WORD, WORD, HWND, BOOL&)
@@ -35,17 +35,19 @@ LRESULT CMainDlg::OnSeparate(WORD, WORD, HWND, BOOL&)
         ShowError(IDS_NO_SOURCE);
         return 0;
     }
-    const long number = ParseBlockSize(GetWindowTextString(m_hBlockSizeEdit, BLOCK_SIZE_CAPACITY));
+    const long long number = ParseBlockSize(
+        GetWindowTextString(m_hBlockSizeEdit, ::GetWindowTextLengthW(m_hBlockSizeEdit) + 1));
     if (number <= 0) {
         ShowError(IDS_BAD_BLOCK_SIZE);
         return 0;
     }
     const bool megabytes = ::SendMessageW(m_hMByteRadio, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    const long long bytes = static_cast<long long>(number) * 1024 * (megabytes ? 1024 : 1);
-    if (bytes > 0x7FFFFFFF) {
+    const long long unit = megabytes ? 1024 * 1024 : 1024;
+    if (number > MAX_BLOCK_SIZE / unit) {
         ShowError(IDS_BLOCK_SIZE_TOO_BIG);
         return 0;
     }
+    const long long bytes = number * unit;
 
     // Only now that every check has passed: a refused Separate leaves the
     // merge list pointing where it pointed.

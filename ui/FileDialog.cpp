@@ -11,7 +11,10 @@ CFileDialog::CFileDialog(bool open, DWORD flags, HWND owner, wchar_t* fileBuffer
     m_ofn.nMaxFile = fileBuffer != nullptr ? fileCapacity : MAX_PATH;
     m_ofn.lpstrFileTitle = m_szFileTitle;
     m_ofn.nMaxFileTitle = 256;
-    m_ofn.lpstrDefExt = L"*";
+    // The save dialog takes a typed name as it stands: with the default
+    // extension "*" it would make "name" into "name.*", which no file can be
+    // called.
+    m_ofn.lpstrDefExt = open ? L"*" : nullptr;
     m_ofn.Flags = flags | OFN_EXPLORER | OFN_ENABLEHOOK | OFN_ENABLESIZING;
     m_ofn.lpfnHook = HookProc;
 }

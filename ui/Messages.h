@@ -10,9 +10,15 @@
 // table lacks gives an empty text.
 CString LoadText(UINT id);
 
-// An "Error" box with the text of id and one OK button; returns when the user
-// has dismissed it.
-int ShowError(UINT id, HWND owner = nullptr);
+// The styles a job adds to its boxes. A job's box has no owner, and the
+// window may wait for the job (Cancel, Exit) while it is open: it comes to the
+// front and stays above every other window, so that it can't hide behind the
+// window that waits for it.
+constexpr UINT JOB_BOX_STYLE = MB_SETFOREGROUND | MB_TOPMOST;
+
+// An "Error" box with the text of id and one OK button, with the styles
+// extraStyle added; returns when the user has dismissed it.
+int ShowError(UINT id, HWND owner = nullptr, UINT extraStyle = 0);
 
 // A "Notice" box with the text of id, otherwise as ShowError.
-int ShowNotice(UINT id, HWND owner = nullptr);
+int ShowNotice(UINT id, HWND owner = nullptr, UINT extraStyle = 0);

@@ -119,9 +119,7 @@ static HWND FileNameField(HWND dialog)
     return field != nullptr ? field : ::GetDlgItem(dialog, 0x480);
 }
 
-// Types text into the file name field of the file dialog with that caption
-// and presses its OK button; returns the dialog, or null when none came up.
-static HWND TypeIntoFileDialog(const std::wstring& caption, const std::wstring& text)
+HWND SubmitFileDialog(const std::wstring& caption, const std::wstring& text)
 {
     HWND dialog = WaitForOwnWindow(caption);
     HWND field = dialog != nullptr ? FileNameField(dialog) : nullptr;
@@ -135,8 +133,41 @@ static HWND TypeIntoFileDialog(const std::wstring& caption, const std::wstring& 
 
 bool AnswerFileDialog(const std::wstring& caption, const std::wstring& text)
 {
-    HWND dialog = TypeIntoFileDialog(caption, text);
+    HWND dialog = SubmitFileDialog(caption, text);
     return dialog != nullptr && WaitFor([dialog] { return !::IsWindow(dialog); });
+}
+
+namespace {
+struct OwnedBoxQuery {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK MatchOwnedBox(HWND hWnd, LPARAM param)
+{
+    auto* query = reinterpret_cast<OwnedBoxQuery*>(param);
+    wchar_t className[16] = L"";
+    ::GetClassNameW(hWnd, className, 16);
+    if (::GetWindow(hWnd, GW_OWNER) != query->owner || !::IsWindowVisible(hWnd) ||
+        lstrcmpW(className, L"#32770") != 0)
+        return TRUE;
+    query->found = hWnd;
+    return FALSE;
+}
+} // namespace
+
+bool AnswerQuestion(HWND fileDialog, int button)
+{
+    OwnedBoxQuery query = {fileDialog, nullptr};
+    if (!WaitFor([&query] {
+            ::EnumWindows(MatchOwnedBox, reinterpret_cast<LPARAM>(&query));
+            return query.found != nullptr;
+        }))
+        return false;
+    HWND box = query.found;
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(box, button)));
+    return WaitFor([box] { return !::IsWindow(box); });
 }
 
 bool CancelFileDialog(const std::wstring& caption)
@@ -173,7 +204,7 @@ static std::wstring FolderKey(std::wstring folder)
 
 bool ShowFolderInFileDialog(const std::wstring& caption, const std::wstring& directory)
 {
-    HWND dialog = TypeIntoFileDialog(caption, directory);
+    HWND dialog = SubmitFileDialog(caption, directory);
     if (dialog == nullptr)
         return false;
     const std::wstring wanted = FolderKey(directory);

@@ -57,6 +57,12 @@ private:
 // typing text into its file name field and pressing the OK button. False
 // when no such dialog came up in time.
 bool AnswerFileDialog(const std::wstring& caption, const std::wstring& text);
+// The same without waiting for the dialog to go: returns the dialog, or null
+// when none came up in time or it has no file name field.
+HWND SubmitFileDialog(const std::wstring& caption, const std::wstring& text);
+// Waits for the question box that fileDialog asks (a message box it owns)
+// and presses button (IDYES, IDNO) on it. False when none came up in time.
+bool AnswerQuestion(HWND fileDialog, int button);
 // Cancels the open or save dialog with that caption.
 bool CancelFileDialog(const std::wstring& caption);
 // Makes the open or save dialog with that caption show directory, as a user

@@ -97,7 +97,7 @@ Events JobRunner::Run(JobKind kind, const std::function<void(const std::wstring&
 {
     events.clear();
     onEvent = eventHook;
-    job.m_nPolls = 0;
+    job.m_nPolls = job.m_nFlushes = job.m_nCloses = 0;
     if (!job.LaunchJob(kind)) {
         ADD_FAILURE() << "the job could not be launched";
         return events;

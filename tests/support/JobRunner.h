@@ -26,11 +26,17 @@ inline std::wstring ErrorBox(const std::wstring& text) { return BoxEvent(kErrorC
 inline std::wstring NoticeBox(const std::wstring& text) { return BoxEvent(kNoticeCaption, text); }
 
 // A job-control block whose poll points can be made to see a cancel at an
-// exact poll (counting from 1).
+// exact poll, and whose flushes and closes of written files can be made to
+// fail at an exact call, as a disk that goes away makes them (counting from
+// 1).
 class CTestJob : public CJobControl {
 public:
     int m_nCancelAtPoll = 0;
     int m_nPolls = 0;
+    int m_nFailFlushAt = 0;
+    int m_nFlushes = 0;
+    int m_nFailCloseAt = 0;
+    int m_nCloses = 0;
 
 protected:
     bool CancelRequested() override
@@ -38,6 +44,14 @@ protected:
         if (++m_nPolls == m_nCancelAtPoll)
             m_bCancel = true;
         return CJobControl::CancelRequested();
+    }
+    bool FlushWritten(HANDLE file) override
+    {
+        return CJobControl::FlushWritten(file) && ++m_nFlushes != m_nFailFlushAt;
+    }
+    bool CloseWritten(CHandle& file) override
+    {
+        return CJobControl::CloseWritten(file) && ++m_nCloses != m_nFailCloseAt;
     }
 };
 

@@ -127,3 +127,38 @@ void EndTestProgram(const std::string& why)
     for (;;)
         ::Sleep(INFINITE);
 }
+
+bool MovePointer(POINT pt)
+{
+    if (!::SetCursorPos(pt.x, pt.y))
+        return false;
+    return WaitFor([pt] {
+        POINT now;
+        return ::GetCursorPos(&now) && now.x == pt.x && now.y == pt.y;
+    });
+}
+
+void MouseButton(DWORD flags)
+{
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    ::SendInput(1, &input, sizeof(input));
+}
+
+bool ClickAt(POINT pt)
+{
+    if (!MovePointer(pt))
+        return false;
+    MouseButton(MOUSEEVENTF_LEFTDOWN);
+    MouseButton(MOUSEEVENTF_LEFTUP);
+    return true;
+}
+
+bool IsAbove(HWND a, HWND b)
+{
+    for (HWND w = ::GetWindow(b, GW_HWNDPREV); w != nullptr; w = ::GetWindow(w, GW_HWNDPREV))
+        if (w == a)
+            return true;
+    return false;
+}

@@ -51,3 +51,13 @@ bool DismissBox(HWND box);
 // Ends the test program at once with a failure that says why: for a test
 // whose teardown could otherwise only wait for ever.
 [[noreturn]] void EndTestProgram(const std::string& why);
+
+// Moves the pointer to pt (screen) and waits until the system reports it there.
+bool MovePointer(POINT pt);
+// Presses or releases a mouse button as the user's hand does (MOUSEEVENTF_*).
+void MouseButton(DWORD flags);
+// A real left click at pt (screen).
+bool ClickAt(POINT pt);
+
+// Whether window a lies above window b (both top-level) in the Z order.
+bool IsAbove(HWND a, HWND b);

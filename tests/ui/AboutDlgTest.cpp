@@ -408,25 +408,6 @@ TEST(AboutLinks, DoubleClickNotificationOpensNothing)
               about.Dialog().Targets());
 }
 
-// Moves the pointer to pt (screen) and waits until the system reports it there.
-bool MovePointer(POINT pt)
-{
-    if (!::SetCursorPos(pt.x, pt.y))
-        return false;
-    return WaitFor([pt] {
-        POINT now;
-        return ::GetCursorPos(&now) && now.x == pt.x && now.y == pt.y;
-    });
-}
-
-void MouseButton(DWORD flags)
-{
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    ::SendInput(1, &input, sizeof(input));
-}
-
 TEST(AboutLinks, RealDoubleClickOpensOnceAndRowsBelowOpenNothing)
 {
     AboutBox about;

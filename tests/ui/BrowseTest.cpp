@@ -14,6 +14,7 @@
 #include "support/Boxes.h"
 #include "support/DialogDriver.h"
 #include "support/TestFiles.h"
+#include "ui/CommandSteps.h"
 
 namespace {
 
@@ -184,9 +185,18 @@ TEST(Browse, SourceAndResultTakeTheChosenFullPath)
     EXPECT_EQ(dir / L"new.bin", driver.Text(IDC_RESULT_FILE));
     EXPECT_FALSE(FileExists(dir / L"new.bin"));
 
-    // ...or an existing one, taken without a question and left as it is.
+    // ...or an existing one, which a merge would replace: only once the user
+    // agrees. "No" goes back to the dialog, "Yes" takes the path; the file
+    // stays as it is.
     driver.Click(IDC_BROWSE_RESULT);
-    ASSERT_TRUE(AnswerFileDialog(L"Save As", dir / L"old.bin")) << "the save dialog asked something";
+    HWND save = SubmitFileDialog(L"Save As", dir / L"old.bin");
+    ASSERT_NE(nullptr, save);
+    ASSERT_TRUE(AnswerQuestion(save, IDNO)) << "an existing file was taken without a question";
+    ASSERT_TRUE(::IsWindow(save)) << "\"No\" did not go back to the dialog";
+    EXPECT_EQ(dir / L"new.bin", driver.Text(IDC_RESULT_FILE));
+    ASSERT_EQ(save, SubmitFileDialog(L"Save As", dir / L"old.bin"));
+    ASSERT_TRUE(AnswerQuestion(save, IDYES));
+    ASSERT_TRUE(WaitFor([save] { return !::IsWindow(save); }));
     ASSERT_TRUE(driver.Sync());
     EXPECT_EQ(dir / L"old.bin", driver.Text(IDC_RESULT_FILE));
     EXPECT_EQ(old, ReadBytes(dir / L"old.bin"));
@@ -228,6 +238,29 @@ TEST(Browse, MergeSelectionIsSortedAndReplacesTheList)
     EXPECT_EQ((Names{L"w.dat", L"X.dat", L"x.dat", L"y.dat"}), driver.ListItems());
     ASSERT_TRUE(BrowseMerge(driver, dir.Path(), L"\"x.dat\" \"X.dat\""));
     EXPECT_EQ((Names{L"x.dat", L"X.dat"}), driver.ListItems());
+    CancelFileDialogs();
+}
+
+// A result name typed without an extension is taken as it was typed (not
+// given the filter's "*"), and the merge writes that very file.
+TEST(Browse, ResultNameTypedWithoutAnExtensionIsTakenAsTyped)
+{
+    TempDir dir;
+    WriteFiles(dir.Path(), {L"a.bin", L"b.bin"});
+    MainDialogDriver driver;
+    ASSERT_TRUE(BrowseMerge(driver, dir.Path(), L"\"a.bin\" \"b.bin\""));
+
+    driver.Click(IDC_BROWSE_RESULT);
+    ASSERT_TRUE(ShowFolderInFileDialog(L"Save As", dir.Path()));
+    ASSERT_TRUE(AnswerFileDialog(L"Save As", L"joined"));
+    ASSERT_TRUE(driver.Sync());
+    ASSERT_EQ(dir / L"joined", driver.Text(IDC_RESULT_FILE));
+
+    EXPECT_EQ(kMerged, RunJob(driver, IDC_MERGE));
+    Bytes joined = ReadBytes(dir / L"a.bin");
+    const Bytes b = ReadBytes(dir / L"b.bin");
+    joined.insert(joined.end(), b.begin(), b.end());
+    EXPECT_EQ(joined, ReadBytes(dir / L"joined"));
     CancelFileDialogs();
 }
 

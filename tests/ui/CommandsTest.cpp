@@ -75,13 +75,19 @@ TEST(SeparateCommand, ReadsThePastedBlockSizeTextAndRefusesWhatDoesNotFit)
         {L"12ab", kKilobytes, 12288, nullptr},
         {L"abc", kKilobytes, 0, &kBadBlockSize},
         {L"-5", kMegabytes, 0, &kBadBlockSize},
-        // Ten characters are cut to nine: 000000005, not 51.
-        {L"0000000051", kKilobytes, 5120, nullptr},
-        // Cut to 123456789, which is far too big in kilobytes.
+        // The whole text is read, however long.
+        {L"0000000051", kKilobytes, 51 * 1024, nullptr},
+        {L"0000001024", kMegabytes, 1024 * 1048576, nullptr},
+        {L"000000000000000000000000000000000000000007", kKilobytes, 7 * 1024, nullptr},
         {L"1234567890", kKilobytes, 0, &kBlockSizeTooBig},
         {L"2048", kMegabytes, 0, &kBlockSizeTooBig},
         {L"2097152", kKilobytes, 0, &kBlockSizeTooBig},
         {L"999999999", kMegabytes, 0, &kBlockSizeTooBig},
+        // Never a wrapped value: 2^32 + 1 K is not 1 K, 2^64 + 5 M not 5 M.
+        {L"4294967297", kKilobytes, 0, &kBlockSizeTooBig},
+        {L"18446744073709551621", kMegabytes, 0, &kBlockSizeTooBig},
+        {L"99999999999999999999999999999999", kKilobytes, 0, &kBlockSizeTooBig},
+        {L"-99999999999999999999999999999999", kKilobytes, 0, &kBadBlockSize},
         {L"2047", kMegabytes, 2047 * 1048576, nullptr},
         {L"2097151", kKilobytes, 2097151 * 1024, nullptr},
     };
@@ -483,4 +489,46 @@ TEST(JobBox, ExitWhileTheSuccessBoxIsOpenWaitsForItThenCloses)
     ASSERT_TRUE(driver.WaitClosed());
     EXPECT_EQ(2, driver.Result());
     EXPECT_EQ(1000u, FileSizeOf(dir / L"one_00000.bin"));
+}
+
+// A job's box has no owner, so nothing ties it to the window; it must not
+// hide behind the window, which waits for it on Exit and answers nothing
+// until it is dismissed. Real clicks on the window and on Exit leave it the
+// topmost window.
+TEST(JobBox, StaysTopmostWhileTheWindowIsClickedAndExitWaitsForIt)
+{
+    TempDir dir;
+    const std::wstring source = dir / L"one.bin";
+    WriteBytes(source, MakeBytes(1000, 35));
+    MainDialogDriver driver;
+    driver.SetText(IDC_SOURCE_FILE, source);
+    SetBlockSize(driver, L"1", kKilobytes);
+    driver.Click(IDC_SEPARATE);
+    HWND box = WaitForOwnWindow(L"Notice");
+    ASSERT_NE(nullptr, box);
+
+    // Points of the window that the box does not cover: a corner of its
+    // client area, and the Exit button.
+    RECT boxRect, exitRect;
+    ::GetWindowRect(box, &boxRect);
+    ::GetWindowRect(driver.Item(IDCANCEL), &exitRect);
+    POINT corner = {4, 4};
+    ::ClientToScreen(driver.Dialog(), &corner);
+    const POINT exit = {(exitRect.left + exitRect.right) / 2, (exitRect.top + exitRect.bottom) / 2};
+    ASSERT_FALSE(::PtInRect(&boxRect, corner)) << "the box covers the window's corner";
+    ASSERT_FALSE(::PtInRect(&boxRect, exit)) << "the box covers Exit";
+
+    ASSERT_TRUE(ClickAt(corner));
+    ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == driver.Dialog(); }))
+        << "the click did not activate the window";
+    EXPECT_TRUE(IsAbove(box, driver.Dialog())) << "a click on the window put the job's box behind it";
+
+    ASSERT_TRUE(ClickAt(exit));
+    ASSERT_TRUE(WaitFor([&] { return driver.Object().m_bCancel.load(); })) << "Exit was not clicked";
+    EXPECT_TRUE(IsAbove(box, driver.Dialog())) << "Exit waits for a box behind the window";
+    EXPECT_TRUE(::GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST);
+
+    ASSERT_TRUE(DismissBox(box));
+    ASSERT_TRUE(driver.WaitClosed());
+    EXPECT_EQ(2, driver.Result());
 }
