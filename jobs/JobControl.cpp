@@ -1,9 +1,9 @@
 #include "jobs/JobControl.h"
 
+#include "app/MessageBoxes.h"
 #include "jobs/JobFiles.h"
 #include "jobs/Progress.h"
 #include "res/resource.h"
-#include "ui/Messages.h"
 
 CJobControl::~CJobControl()
 {
@@ -129,6 +129,18 @@ CJobControl::CopyResult CJobControl::CopyChunks(HANDLE source, HANDLE target, ui
         progress.PostStep();
     }
     return CopyResult::Done;
+}
+
+bool CJobControl::TakeCopyResult(CopyResult copied, UINT readFailed, UINT writeFailed,
+                                 UINT& failure, bool& cancelled)
+{
+    if (copied == CopyResult::Cancelled)
+        cancelled = true;
+    else if (copied == CopyResult::ReadFailed)
+        failure = readFailed;
+    else if (copied == CopyResult::WriteFailed)
+        failure = writeFailed;
+    return copied == CopyResult::Done;
 }
 
 int CJobControl::FinishJob(CProgress& progress, UINT endMessage, UINT doneText, UINT failure,

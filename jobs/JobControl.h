@@ -76,6 +76,11 @@ private:
     // is a failed write.
     CopyResult CopyChunks(HANDLE source, HANDLE target, uint64_t size, unsigned char* buffer,
                           CProgress& progress);
+    // What a copy's outcome leaves for the job's end: a cancel, or the text
+    // of its failure (readFailed or writeFailed). True when the copy was
+    // done and the job goes on.
+    static bool TakeCopyResult(CopyResult copied, UINT readFailed, UINT writeFailed, UINT& failure,
+                               bool& cancelled);
 
     // A job's last step, once its files are closed: tells the user how it
     // went and posts endMessage (after the success box, before an error box).

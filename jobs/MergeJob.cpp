@@ -4,12 +4,12 @@
 #include <new>
 
 #include "app/Handles.h"
+#include "app/MessageBoxes.h"
 #include "jobs/JobControl.h"
 #include "jobs/JobFiles.h"
-#include "jobs/JobMessages.h"
 #include "jobs/Progress.h"
+#include "jobs/WorkerMessages.h"
 #include "res/resource.h"
-#include "ui/Messages.h"
 
 int CJobControl::RunMergeJob()
 {
@@ -60,15 +60,10 @@ int CJobControl::RunMergeJob()
             failure = IDS_OPEN_MERGED_FAILED;
             break;
         }
-        CopyResult copied = CopyChunks(source, result, GetFileSize64(path, source), buffer.get(),
-                                       progress);
-        if (copied == CopyResult::Cancelled)
-            cancelled = true;
-        else if (copied == CopyResult::ReadFailed)
-            failure = IDS_READ_MERGED_FAILED;
-        else if (copied == CopyResult::WriteFailed)
-            failure = IDS_WRITE_RESULT_FAILED;
-        if (copied != CopyResult::Done)
+        const CopyResult copied = CopyChunks(source, result, GetFileSize64(path, source),
+                                             buffer.get(), progress);
+        if (!TakeCopyResult(copied, IDS_READ_MERGED_FAILED, IDS_WRITE_RESULT_FAILED, failure,
+                            cancelled))
             break;
     }
 

@@ -1,6 +1,6 @@
 #include "jobs/Progress.h"
 
-#include "jobs/JobMessages.h"
+#include "jobs/WorkerMessages.h"
 
 void CProgress::PostRange(uint64_t total)
 {
@@ -8,7 +8,6 @@ void CProgress::PostRange(uint64_t total)
     while ((total >> m_nShift) > 0x7FFFFFFF)
         ++m_nShift;
     m_nDone = 0;
-    m_bRangePosted = true;
     ::PostMessageW(m_hTarget, WM_PROGRESS_RANGE, 1, static_cast<LPARAM>(total >> m_nShift));
 }
 

@@ -17,11 +17,8 @@ public:
     // Posts msg (an end message) with no arguments.
     void Post(UINT msg) const;
 
-    bool RangePosted() const { return m_bRangePosted; }
-
 private:
     HWND m_hTarget;
     uint64_t m_nDone = 0;
     unsigned m_nShift = 0;
-    bool m_bRangePosted = false;
 };

@@ -4,13 +4,13 @@
 #include <new>
 
 #include "app/Handles.h"
+#include "app/MessageBoxes.h"
 #include "jobs/BlockName.h"
 #include "jobs/JobControl.h"
 #include "jobs/JobFiles.h"
-#include "jobs/JobMessages.h"
 #include "jobs/Progress.h"
+#include "jobs/WorkerMessages.h"
 #include "res/resource.h"
-#include "ui/Messages.h"
 
 int CJobControl::RunSeparateJob()
 {
@@ -50,15 +50,10 @@ int CJobControl::RunSeparateJob()
             failure = IDS_OPEN_BLOCK_FAILED;
             break;
         }
-        CopyResult copied = CopyChunks(source, block, n < fullBlocks ? blockSize : lastSize,
-                                       buffer.get(), progress);
-        if (copied == CopyResult::Cancelled)
-            cancelled = true;
-        else if (copied == CopyResult::ReadFailed)
-            failure = IDS_READ_SOURCE_FAILED;
-        else if (copied == CopyResult::WriteFailed)
-            failure = IDS_WRITE_BLOCK_FAILED;
-        if (copied != CopyResult::Done)
+        const CopyResult copied = CopyChunks(source, block, n < fullBlocks ? blockSize : lastSize,
+                                             buffer.get(), progress);
+        if (!TakeCopyResult(copied, IDS_READ_SOURCE_FAILED, IDS_WRITE_BLOCK_FAILED, failure,
+                            cancelled))
             break;
         // A block whose close fails may lack its last bytes: not handed over.
         if (!CloseWritten(block)) {

@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-#include "ui/Messages.h"
+#include "app/MessageBoxes.h"
 
 static const int kLinkIds[3] = {IDC_HOME_PAGE, IDC_SUPPORT_MAIL, IDC_SALES_MAIL};
 static const COLORREF kLinkColor = RGB(0, 0, 255);

@@ -93,30 +93,3 @@ LRESULT CMainDlg::OnDown(WORD, WORD, HWND, BOOL&)
         MoveSelection(m_hMergeList, +1);
     return 0;
 }
-
-// A block name handed over by the separate job. Appended, not sorted in: the
-// names come in block order, which sorting would break past 99,999 blocks.
-// Each name still waiting in m_fileList has its own message queued behind
-// this one, and drawing the list for each name takes milliseconds: while
-// names wait the list is not drawn, and after the last of them it is drawn
-// once, with the newest name selected and in view.
-LRESULT CMainDlg::OnAddMergeItem(UINT, WPARAM, LPARAM, BOOL&)
-{
-    CLock lock(m_lock);
-    if (!m_fileList.empty()) {
-        ::SendMessageW(m_hMergeList, WM_SETREDRAW, FALSE, 0);
-        ::SendMessageW(m_hMergeList, LB_INSERTSTRING, static_cast<WPARAM>(-1),
-                       reinterpret_cast<LPARAM>(m_fileList.front().c_str()));
-        m_fileList.pop_front();
-        if (m_fileList.empty()) {
-            const LRESULT count = ::SendMessageW(m_hMergeList, LB_GETCOUNT, 0, 0);
-            ::SendMessageW(m_hMergeList, LB_SETCURSEL, count - 1, 0);
-        }
-    }
-    // Nothing waits (also when this message found nothing): draw again.
-    if (m_fileList.empty()) {
-        ::SendMessageW(m_hMergeList, WM_SETREDRAW, TRUE, 0);
-        ::InvalidateRect(m_hMergeList, nullptr, TRUE);
-    }
-    return 0;
-}

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/MessageBoxes.h"
 #include "ui/MainDlg.h"
-#include "ui/Messages.h"
 
 // The characters a path or a list name may take.
 constexpr int PATH_CAPACITY = MAX_PATH;

@@ -7,7 +7,7 @@
 
 #include "app/DialogImpl.h"
 #include "jobs/JobControl.h"
-#include "jobs/JobMessages.h"
+#include "jobs/WorkerMessages.h"
 #include "res/resource.h"
 
 class CMainDlg : public CDialogImpl<CMainDlg>, public CJobControl {
@@ -38,14 +38,17 @@ public:
         MESSAGE_HANDLER(WM_MERGE_END, OnJobEnd)
     END_MSG_MAP()
 
-    // The window: opening, the unit choice, the progress bar (MainDlg.cpp)
+    // The window: opening, the unit choice, About (MainDlg.cpp)
     LRESULT OnInitDialog(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnMByte(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
     LRESULT OnKByte(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
+    LRESULT OnAbout(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
+
+    // What a running job posts: progress, finished blocks, its end (MainDlg.cpp)
     LRESULT OnProgressRange(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnProgressPos(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    LRESULT OnAddMergeItem(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnJobEnd(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
-    LRESULT OnAbout(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
 
     // Starting and stopping jobs, and closing (Commands.cpp)
     LRESULT OnSeparate(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
@@ -61,7 +64,6 @@ public:
     LRESULT OnBrowseResult(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
     LRESULT OnUp(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
     LRESULT OnDown(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
-    LRESULT OnAddMergeItem(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
 
     HWND m_hSourceEdit = nullptr;
     HWND m_hBlockSizeEdit = nullptr;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "jobs/JobMessages.h"
+#include "jobs/WorkerMessages.h"
 #include "support/Boxes.h"
 #include "support/Windows.h"
 

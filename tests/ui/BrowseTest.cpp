@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "jobs/JobMessages.h"
+#include "jobs/WorkerMessages.h"
 #include "support/Boxes.h"
 #include "support/DialogDriver.h"
 #include "support/TestFiles.h"

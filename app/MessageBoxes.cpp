@@ -1,4 +1,4 @@
-#include "ui/Messages.h"
+#include "app/MessageBoxes.h"
 
 #include <vector>
 
