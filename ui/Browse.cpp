@@ -33,6 +33,53 @@ LRESULT CMainDlg::OnBrowseResult(WORD, WORD, HWND, BOOL&)
     return 0;
 }
 
+namespace {
+
+// A merge-list name with what it is sorted by: the name with every run of
+// digits written as its count of significant digits (three places) and those
+// digits, so that two runs at the same place compare by their numbers.
+struct SortedName {
+    CString key;
+    const wchar_t* name;
+};
+
+CString MakeSortKey(const wchar_t* name)
+{
+    CString key;
+    for (const wchar_t* p = name; *p != L'\0';) {
+        if (*p < L'0' || *p > L'9') {
+            key += *p++;
+            continue;
+        }
+        while (*p == L'0' && p[1] >= L'0' && p[1] <= L'9')
+            ++p;
+        const wchar_t* run = p;
+        while (*p >= L'0' && *p <= L'9')
+            ++p;
+        const size_t digits = std::min<size_t>(p - run, 999);
+        wchar_t count[4] = {static_cast<wchar_t>(L'0' + digits / 100),
+                            static_cast<wchar_t>(L'0' + digits / 10 % 10),
+                            static_cast<wchar_t>(L'0' + digits % 10), L'\0'};
+        key += count;
+        key.append(run, p);
+    }
+    return key;
+}
+
+// Case-insensitive order in which names that differ only in a run of digits
+// go by its number, as the shell lists them: name_99999.bin before
+// name_100000.bin. It is one consistent order, so every run compares by its
+// number wherever two names reach digits at the same place (x1y before x10);
+// names that are equal in it (x01 and x1, X.bin and x.bin) keep the
+// case-insensitive order, and the dialog's order after that.
+bool ComesBefore(const SortedName& a, const SortedName& b)
+{
+    const int byKey = ::lstrcmpiW(a.key.c_str(), b.key.c_str());
+    return byKey != 0 ? byKey < 0 : ::lstrcmpiW(a.name, b.name) < 0;
+}
+
+} // namespace
+
 LRESULT CMainDlg::OnBrowseMerge(WORD, WORD, HWND, BOOL&)
 {
     if (IsJobRunning())
@@ -55,21 +102,20 @@ LRESULT CMainDlg::OnBrowseMerge(WORD, WORD, HWND, BOOL&)
     // Each name runs to the next zero; an empty name ends the list. Sorted in
     // memory (stable: equal names keep the dialog's order), then added in one
     // pass without drawing, so that thousands of names take a blink.
-    std::vector<const wchar_t*> names;
+    std::vector<SortedName> names;
     size_t characters = 0;
     for (const wchar_t* name = buffer + offset; *name != L'\0'; name += lstrlenW(name) + 1) {
-        names.push_back(name);
+        names.push_back({MakeSortKey(name), name});
         characters += lstrlenW(name) + 1;
     }
-    std::stable_sort(names.begin(), names.end(),
-                     [](const wchar_t* a, const wchar_t* b) { return ::lstrcmpiW(a, b) < 0; });
+    std::stable_sort(names.begin(), names.end(), ComesBefore);
 
     ::SendMessageW(m_hMergeList, WM_SETREDRAW, FALSE, 0);
     ::SendMessageW(m_hMergeList, LB_RESETCONTENT, 0, 0);
     ::SendMessageW(m_hMergeList, LB_INITSTORAGE, names.size(), characters * sizeof(wchar_t));
-    for (const wchar_t* name : names)
+    for (const SortedName& name : names)
         ::SendMessageW(m_hMergeList, LB_INSERTSTRING, static_cast<WPARAM>(-1),
-                       reinterpret_cast<LPARAM>(name));
+                       reinterpret_cast<LPARAM>(name.name));
     ::SendMessageW(m_hMergeList, WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(m_hMergeList, nullptr, TRUE);
     return 0;

@@ -223,6 +223,37 @@ TEST(Browse, MergeSelectionIsSortedAndReplacesTheList)
     CancelFileDialogs();
 }
 
+// Names that differ only in a run of digits go by its number, as the shell
+// lists them: blocks past 99,999 have six digits and still follow 99,999, so
+// the merge rebuilds the source. Names that are equal but for case keep
+// the dialog's order.
+TEST(Browse, MergeSelectionOrdersRunsOfDigitsByTheirNumber)
+{
+    TempDir dir;
+    const Bytes source = MakeBytes(5 * 1000 + 7, 42);
+    const Names blocks = BlockNames(L"film", L".bin", 5, 99998);
+    for (size_t n = 0; n < blocks.size(); ++n) {
+        const size_t end = std::min(source.size(), (n + 1) * 1000 + (n + 1 == blocks.size() ? 7 : 0));
+        WriteBytes(dir / blocks[n], Bytes(source.begin() + n * 1000, source.begin() + end));
+    }
+    WriteFiles(dir.Path(), {L"B2.dat", L"a10.dat", L"b10.dat", L"A9.dat", L"x01.dat", L"x1.dat"});
+    MainDialogDriver driver;
+
+    ASSERT_TRUE(BrowseMerge(driver, dir.Path(),
+                            L"\"film_100001.bin\" \"film_99999.bin\" \"film_100002.bin\" "
+                            L"\"film_100000.bin\" \"film_99998.bin\""));
+    EXPECT_EQ(blocks, driver.ListItems());
+    driver.SetText(IDC_RESULT_FILE, dir / L"film.bin");
+    EXPECT_EQ(kMerged, RunJob(driver, IDC_MERGE));
+    EXPECT_EQ(source, ReadBytes(dir / L"film.bin"));
+
+    ASSERT_TRUE(BrowseMerge(driver, dir.Path(),
+                            L"\"x1.dat\" \"B2.dat\" \"b10.dat\" \"a10.dat\" \"A9.dat\" \"x01.dat\""));
+    EXPECT_EQ((Names{L"A9.dat", L"a10.dat", L"B2.dat", L"b10.dat", L"x01.dat", L"x1.dat"}),
+              driver.ListItems());
+    CancelFileDialogs();
+}
+
 // A selection far beyond the dialog's first buffer (67,600 characters)
 // reaches the list whole and in order: 12,000 blocks, each chosen in the real
 // dialog. The list fills in one pass; how long it takes is reported.

@@ -28,12 +28,12 @@ const std::wstring kCantOpenMerged = L"Can't open the file that will be merged!"
 const std::wstring kSeparated = L"Success to separate this file.";
 const std::wstring kMerged = L"Success to merge all files.";
 
-// The bare names of blocks 0 to count - 1 of stem + extension.
+// The bare names of blocks first to first + count - 1 of stem + extension.
 inline std::vector<std::wstring> BlockNames(const std::wstring& stem, const std::wstring& extension,
-                                            int count)
+                                            int count, int first = 0)
 {
     std::vector<std::wstring> names;
-    for (int n = 0; n < count; ++n) {
+    for (int n = first; n < first + count; ++n) {
         wchar_t digits[16];
         ::wsprintfW(digits, L"_%05d", n);
         names.push_back(stem + digits + extension);
