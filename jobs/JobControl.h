@@ -11,6 +11,7 @@
 
 #include "app/Handles.h"
 #include "app/Strings.h"
+#include "jobs/JobFiles.h"
 
 enum JobKind : LONG { JOB_NONE = 0, JOB_SEPARATE = 1, JOB_MERGE = 2 };
 
@@ -66,6 +67,11 @@ protected:
     // Closes a written file; false when the close failed, and with it the
     // last write-back.
     virtual bool CloseWritten(CHandle& file) { return file.Close(); }
+    // What makes the file at path the file it is (see FileIdentity).
+    virtual bool IdentifyFile(const CString& path, FileIdentity& identity)
+    {
+        return GetFileIdentity(path, identity);
+    }
 
 private:
     enum class CopyResult { Done, Cancelled, ReadFailed, WriteFailed };

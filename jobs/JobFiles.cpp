@@ -54,6 +54,34 @@ bool GetFileIdentity(const CString& path, FileIdentity& identity)
     BY_HANDLE_FILE_INFORMATION info;
     if (!file.IsValid() || !::GetFileInformationByHandle(file, &info))
         return false;
-    identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    identity.volume = info.dwVolumeSerialNumber;
+    identity.indexHigh = info.nFileIndexHigh;
+    identity.indexLow = info.nFileIndexLow;
+    identity.finalPath = GetFinalPath(file, path);
     return true;
+}
+
+CString GetFinalPath(HANDLE file, const CString& path)
+{
+    for (DWORD size = MAX_PATH;;) {
+        CString text(size, L'\0');
+        const DWORD length = ::GetFinalPathNameByHandleW(file, &text[0], size, FILE_NAME_NORMALIZED);
+        if (length == 0)
+            break;
+        if (length < size)
+            return text.substr(0, length);
+        size = length + 1;
+    }
+    // Where the system can't say, the full form of the path as given.
+    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    CString full(size, L'\0');
+    const DWORD length = size == 0 ? 0 : ::GetFullPathNameW(path.c_str(), size, &full[0], nullptr);
+    return length == 0 || length >= size ? path : full.substr(0, length);
+}
+
+bool FileIdentity::IsSameFile(const FileIdentity& other) const
+{
+    if (IsKnown() && other.IsKnown())
+        return volume == other.volume && indexHigh == other.indexHigh && indexLow == other.indexLow;
+    return !finalPath.empty() && ::lstrcmpiW(finalPath.c_str(), other.finalPath.c_str()) == 0;
 }

@@ -32,16 +32,22 @@ bool PathExists(const CString& path);
 
 // What makes a file the same file however its path is written (letter
 // case, short names, "..", hard links): its volume and its index there.
+// Some file systems report an index of 0 (or a volume serial of 0) for
+// every file; there the path the system resolves the file to stands in.
 struct FileIdentity {
-    DWORD volume;
-    DWORD indexHigh;
-    DWORD indexLow;
-    bool operator==(const FileIdentity& other) const
-    {
-        return volume == other.volume && indexHigh == other.indexHigh && indexLow == other.indexLow;
-    }
+    DWORD volume = 0;
+    DWORD indexHigh = 0;
+    DWORD indexLow = 0;
+    CString finalPath;
+
+    bool IsKnown() const { return volume != 0 && (indexHigh != 0 || indexLow != 0); }
+    bool IsSameFile(const FileIdentity& other) const;
 };
 
 // The identity of the existing file or directory at path; false when it
 // can't be had.
 bool GetFileIdentity(const CString& path, FileIdentity& identity);
+
+// The path the system resolves the open file (opened as path) to, with its
+// links and short names followed; the full form of path where it can't say.
+CString GetFinalPath(HANDLE file, const CString& path);

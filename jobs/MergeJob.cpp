@@ -15,10 +15,10 @@ int CJobControl::RunMergeJob()
 {
     // Truncating the result must never destroy one of the files to merge.
     FileIdentity resultId;
-    if (PathExists(m_strJobPath) && GetFileIdentity(m_strJobPath, resultId)) {
+    if (PathExists(m_strJobPath) && IdentifyFile(m_strJobPath, resultId)) {
         for (const CString& name : m_fileList) {
             FileIdentity entryId;
-            if (GetFileIdentity(m_strListDir + name, entryId) && entryId == resultId) {
+            if (IdentifyFile(m_strListDir + name, entryId) && entryId.IsSameFile(resultId)) {
                 ShowError(IDS_RESULT_IS_SOURCE, nullptr, JOB_BOX_STYLE);
                 return 0;
             }

@@ -1,10 +1,12 @@
 // Choosing the files of a job, and the order of the merge list.
+#include <algorithm>
 #include <vector>
 
 #include "ui/FileDialog.h"
 #include "ui/MainDlg.h"
 
-// Room for a multiple selection: a directory and a few hundred names.
+// The buffer a multiple selection starts with: a directory and a few hundred
+// names. The dialog grows it for larger selections.
 constexpr DWORD MULTI_SELECT_CAPACITY = 67600;
 
 LRESULT CMainDlg::OnBrowseSource(WORD, WORD, HWND, BOOL&)
@@ -31,38 +33,91 @@ LRESULT CMainDlg::OnBrowseResult(WORD, WORD, HWND, BOOL&)
     return 0;
 }
 
+namespace {
+
+// A merge-list name with what it is sorted by: the name with every run of
+// digits written as its count of significant digits (three places) and those
+// digits, so that two runs at the same place compare by their numbers.
+struct SortedName {
+    CString key;
+    const wchar_t* name;
+};
+
+CString MakeSortKey(const wchar_t* name)
+{
+    CString key;
+    for (const wchar_t* p = name; *p != L'\0';) {
+        if (*p < L'0' || *p > L'9') {
+            key += *p++;
+            continue;
+        }
+        while (*p == L'0' && p[1] >= L'0' && p[1] <= L'9')
+            ++p;
+        const wchar_t* run = p;
+        while (*p >= L'0' && *p <= L'9')
+            ++p;
+        const size_t digits = std::min<size_t>(p - run, 999);
+        wchar_t count[4] = {static_cast<wchar_t>(L'0' + digits / 100),
+                            static_cast<wchar_t>(L'0' + digits / 10 % 10),
+                            static_cast<wchar_t>(L'0' + digits % 10), L'\0'};
+        key += count;
+        key.append(run, p);
+    }
+    return key;
+}
+
+// Case-insensitive order in which names that differ only in a run of digits
+// go by its number, as the shell lists them: name_99999.bin before
+// name_100000.bin. It is one consistent order, so every run compares by its
+// number wherever two names reach digits at the same place (x1y before x10);
+// names that are equal in it (x01 and x1, X.bin and x.bin) keep the
+// case-insensitive order, and the dialog's order after that.
+bool ComesBefore(const SortedName& a, const SortedName& b)
+{
+    const int byKey = ::lstrcmpiW(a.key.c_str(), b.key.c_str());
+    return byKey != 0 ? byKey < 0 : ::lstrcmpiW(a.name, b.name) < 0;
+}
+
+} // namespace
+
 LRESULT CMainDlg::OnBrowseMerge(WORD, WORD, HWND, BOOL&)
 {
     if (IsJobRunning())
         return 0;
-    std::vector<wchar_t> buffer(MULTI_SELECT_CAPACITY, L'\0');
     CFileDialog dialog(true, OFN_ALLOWMULTISELECT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY,
-                       ::GetActiveWindow(), buffer.data(), MULTI_SELECT_CAPACITY);
+                       ::GetActiveWindow(), MULTI_SELECT_CAPACITY);
     if (dialog.DoModal() != IDOK)
         return 0;
-
-    ::SendMessageW(m_hMergeList, LB_RESETCONTENT, 0, 0);
+    const wchar_t* buffer = dialog.GetPathName();
 
     // The text before the first name is the directory: with one file it ends
     // in the path's last backslash, with several in the zero after the
     // directory, which becomes the backslash.
     const size_t offset = dialog.m_ofn.nFileOffset;
-    CString directory(buffer.data(), offset);
+    CString directory(buffer, offset);
     if (!directory.empty() && directory.back() != L'\\')
         directory.back() = L'\\';
     m_strListDir = directory;
 
-    // Each name runs to the next zero; an empty name ends the list. Sorted
-    // in case-insensitively; equal names keep the dialog's order.
-    for (const wchar_t* name = buffer.data() + offset; *name != L'\0'; name += lstrlenW(name) + 1) {
-        const int count = static_cast<int>(::SendMessageW(m_hMergeList, LB_GETCOUNT, 0, 0));
-        int index = 0;
-        for (; index < count; ++index) {
-            if (::lstrcmpiW(GetListBoxText(m_hMergeList, index).c_str(), name) > 0)
-                break;
-        }
-        ::SendMessageW(m_hMergeList, LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(name));
+    // Each name runs to the next zero; an empty name ends the list. Sorted in
+    // memory (stable: equal names keep the dialog's order), then added in one
+    // pass without drawing, so that thousands of names take a blink.
+    std::vector<SortedName> names;
+    size_t characters = 0;
+    for (const wchar_t* name = buffer + offset; *name != L'\0'; name += lstrlenW(name) + 1) {
+        names.push_back({MakeSortKey(name), name});
+        characters += lstrlenW(name) + 1;
     }
+    std::stable_sort(names.begin(), names.end(), ComesBefore);
+
+    ::SendMessageW(m_hMergeList, WM_SETREDRAW, FALSE, 0);
+    ::SendMessageW(m_hMergeList, LB_RESETCONTENT, 0, 0);
+    ::SendMessageW(m_hMergeList, LB_INITSTORAGE, names.size(), characters * sizeof(wchar_t));
+    for (const SortedName& name : names)
+        ::SendMessageW(m_hMergeList, LB_INSERTSTRING, static_cast<WPARAM>(-1),
+                       reinterpret_cast<LPARAM>(name.name));
+    ::SendMessageW(m_hMergeList, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(m_hMergeList, nullptr, TRUE);
     return 0;
 }
 

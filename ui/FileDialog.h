@@ -5,15 +5,17 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <vector>
+
 #include "app/Strings.h"
 
 class CFileDialog {
 public:
     // flags are added to OFN_EXPLORER | OFN_ENABLEHOOK | OFN_ENABLESIZING.
-    // The file buffer is fileBuffer (of fileCapacity characters) when given,
-    // else one of MAX_PATH characters of the dialog's own.
-    CFileDialog(bool open, DWORD flags, HWND owner, wchar_t* fileBuffer = nullptr,
-                DWORD fileCapacity = 0);
+    // The file buffer starts with capacity characters; a dialog that allows
+    // several files grows it while it runs, so that a selection of any size
+    // fits.
+    CFileDialog(bool open, DWORD flags, HWND owner, DWORD capacity = MAX_PATH);
     CFileDialog(const CFileDialog&) = delete;
     CFileDialog& operator=(const CFileDialog&) = delete;
 
@@ -21,15 +23,23 @@ public:
     // not fit the buffer).
     INT_PTR DoModal();
 
-    // The chosen full path (one-file form).
+    // The chosen full path (one-file form), or the directory followed by the
+    // chosen names (several files).
     const wchar_t* GetPathName() const { return m_ofn.lpstrFile; }
 
     OPENFILENAMEW m_ofn;
 
 private:
-    static UINT_PTR CALLBACK HookProc(HWND, UINT, WPARAM, LPARAM) { return 0; }
+    static UINT_PTR CALLBACK HookProc(HWND hook, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK FrameProc(HWND frame, UINT msg, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR id, DWORD_PTR self);
+
+    // Makes the file buffer hold what the dialog frame would return now: its
+    // folder and the text of its file name field. False when the memory for
+    // that can't be had.
+    bool FitBuffer(HWND frame);
 
     bool m_bOpen;
-    wchar_t m_szFileName[MAX_PATH] = L"";
+    std::vector<wchar_t> m_buffer;
     wchar_t m_szFileTitle[256] = L"";
 };

@@ -160,4 +160,47 @@ TEST(MergeJobErrors, ResultThatIsOneOfTheFilesIsRefusedUntouched)
     }
 }
 
+// Some file systems report a file index of 0 for every file, or no volume
+// serial, so that files of two such volumes can share serial and index.
+// There the paths the files resolve to decide: a result that is another
+// file is merged, one that is a listed file is still refused.
+TEST(MergeJobErrors, WithoutFileIndexTheResolvedPathsDecide)
+{
+    TempDir dir;
+    ASSERT_TRUE(::CreateDirectoryW((dir / L"sub").c_str(), nullptr));
+    WriteBytes(dir / L"Part.bin", MakeBytes(100, 1));
+    WriteBytes(dir / L"other", MakeBytes(200, 2));
+    const Events refused = {L"box Error: The merge result file can't be one of the files to merge!"};
+    struct Case {
+        const char* what;
+        void (*alter)(FileIdentity&);
+    };
+    const Case cases[] = {
+        {"file index 0", [](FileIdentity& id) { id.indexHigh = id.indexLow = 0; }},
+        {"volume serial 0, index 7", [](FileIdentity& id) {
+             id.volume = 0;
+             id.indexHigh = 0;
+             id.indexLow = 7;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // An existing result that is neither listed file.
+        WriteBytes(dir / L"out", MakeBytes(50, 3));
+        JobRunner runner;
+        runner.job.m_alterIdentity = c.alter;
+        runner.SetMerge(dir.Path(), {L"other", L"Part.bin"}, dir / L"out");
+        EXPECT_EQ((Events{L"range 1 2", L"pos 1", L"pos 2", kSuccess, L"end merge"}),
+                  runner.Run(JOB_MERGE));
+        EXPECT_EQ(Concat({MakeBytes(200, 2), MakeBytes(100, 1)}), ReadBytes(dir / L"out"));
+
+        for (const std::wstring& result : {dir / L"PART.BIN", dir / L"sub\\..\\Part.bin"}) {
+            SCOPED_TRACE(Narrow(result));
+            runner.SetMerge(dir.Path(), {L"other", L"Part.bin"}, result);
+            EXPECT_EQ(refused, runner.Run(JOB_MERGE));
+            EXPECT_EQ(MakeBytes(100, 1), ReadBytes(dir / L"Part.bin"));
+        }
+    }
+}
+
 }  // namespace

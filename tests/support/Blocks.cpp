@@ -15,11 +15,11 @@ std::wstring BlockName(const std::wstring& stem, const std::wstring& extension, 
 }
 
 std::vector<std::wstring> BlockNames(const std::wstring& stem, const std::wstring& extension,
-                                     size_t count)
+                                     size_t count, uint32_t first)
 {
     std::vector<std::wstring> names;
     for (size_t n = 0; n < count; ++n)
-        names.push_back(BlockName(stem, extension, static_cast<uint32_t>(n)));
+        names.push_back(BlockName(stem, extension, first + static_cast<uint32_t>(n)));
     return names;
 }
 

@@ -11,9 +11,9 @@
 // The bare name of block n of a source named stem + extension: the stem,
 // "_", n in at least five digits, the extension.
 std::wstring BlockName(const std::wstring& stem, const std::wstring& extension, uint32_t n);
-// The bare names of blocks 0 to count - 1.
+// The bare names of blocks first to first + count - 1.
 std::vector<std::wstring> BlockNames(const std::wstring& stem, const std::wstring& extension,
-                                     size_t count);
+                                     size_t count, uint32_t first = 0);
 
 // The blocks of the source dir + stem + extension, cut into blocks of
 // blockSize bytes, beside it.

@@ -28,7 +28,8 @@ inline std::wstring NoticeBox(const std::wstring& text) { return BoxEvent(kNotic
 // A job-control block whose poll points can be made to see a cancel at an
 // exact poll, and whose flushes and closes of written files can be made to
 // fail at an exact call, as a disk that goes away makes them (counting from
-// 1).
+// 1). It can also alter every file identity it takes, as a file system
+// that reports no file index or volume serial gives them.
 class CTestJob : public CJobControl {
 public:
     int m_nCancelAtPoll = 0;
@@ -37,6 +38,7 @@ public:
     int m_nFlushes = 0;
     int m_nFailCloseAt = 0;
     int m_nCloses = 0;
+    std::function<void(FileIdentity&)> m_alterIdentity;
 
 protected:
     bool CancelRequested() override
@@ -52,6 +54,14 @@ protected:
     bool CloseWritten(CHandle& file) override
     {
         return CJobControl::CloseWritten(file) && ++m_nCloses != m_nFailCloseAt;
+    }
+    bool IdentifyFile(const CString& path, FileIdentity& identity) override
+    {
+        if (!CJobControl::IdentifyFile(path, identity))
+            return false;
+        if (m_alterIdentity)
+            m_alterIdentity(identity);
+        return true;
     }
 };
 

@@ -7,6 +7,7 @@
 #include <atomic>
 
 #include "app/Handles.h"
+#include "support/Windows.h"
 
 TempDir::TempDir()
 {
@@ -43,6 +44,68 @@ void RemoveTree(const std::wstring& dir)
             ::DeleteFileW(path.c_str());
     }
     ::RemoveDirectoryW(root.c_str());
+}
+
+using UnixNameFunction = char*(CDECL*)(const wchar_t*);
+
+static UnixNameFunction UnixName()
+{
+    return reinterpret_cast<UnixNameFunction>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+}
+
+bool IsWine()
+{
+    return UnixName() != nullptr;
+}
+
+std::string UnixPath(const std::wstring& path)
+{
+    char* name = IsWine() ? UnixName()(path.c_str()) : nullptr;
+    if (name == nullptr)
+        return std::string();
+    std::string unixPath = name;
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    return unixPath;
+}
+
+void LayOutFiles(const std::wstring& dir, const std::vector<std::wstring>& names)
+{
+    if (!IsWine()) {
+        for (const std::wstring& name : names)
+            WriteBytes(dir + name, {});
+        return;
+    }
+    // The names, each ending in a zero, for xargs -0 touch in dir. Wine runs
+    // a Unix program started by its path on drive Z:, the Unix root, but
+    // gives no handle to wait on: the shell writes touch's exit status into
+    // .done when it is through.
+    const std::wstring list = dir + L".names";
+    const std::wstring done = dir + L".done";
+    std::string text;
+    for (const std::wstring& name : names)
+        text += Narrow(name) + '\0';
+    WriteBytes(list, Bytes(text.begin(), text.end()));
+    const std::string unixDir = UnixPath(dir);
+    std::wstring wideDir(unixDir.size(), L'\0');
+    wideDir.resize(::MultiByteToWideChar(CP_UTF8, 0, unixDir.data(), static_cast<int>(unixDir.size()),
+                                         &wideDir[0], static_cast<int>(wideDir.size())));
+    std::wstring command =
+        L"sh -c \"cd \\\"$0\\\" && xargs -0 touch < .names; echo $? > .done\" \"" + wideDir + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(::CreateProcessW(L"Z:\\bin\\sh", &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                 nullptr, &startup, &process))
+        << "cannot start the Unix shell";
+    CHandle thread(process.hThread), shell(process.hProcess);
+    ASSERT_TRUE(WaitFor([&done] { return FileSizeOf(done) > 0; }, 120000))
+        << "the Unix shell did not lay out the names in " << unixDir;
+    const Bytes status = ReadBytes(done);
+    ::DeleteFileW(list.c_str());
+    ::DeleteFileW(done.c_str());
+    EXPECT_EQ("0\n", std::string(status.begin(), status.end()))
+        << "the Unix shell could not lay out the names in " << unixDir;
 }
 
 Bytes MakeBytes(uint64_t size, uint32_t seed)

@@ -54,5 +54,15 @@ std::vector<std::wstring> ListNames(const std::wstring& dir);
 bool HasFreeSpace(const std::wstring& dir, uint64_t bytes, std::string& why);
 // Removes dir and everything below it.
 void RemoveTree(const std::wstring& dir);
+// Creates empty files of these names in dir, in a blink however many they
+// are. Wine looks a name that does not exist yet up by reading the whole
+// directory, so creating thousands of new files in one directory takes
+// minutes there: under Wine a Unix shell lays them out.
+void LayOutFiles(const std::wstring& dir, const std::vector<std::wstring>& names);
+
+// Whether the tests run under Wine.
+bool IsWine();
+// The Unix path of path under Wine; empty when it has none.
+std::string UnixPath(const std::wstring& path);
 
 std::string Narrow(const std::wstring& text);
