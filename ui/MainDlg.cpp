@@ -64,11 +64,13 @@ LRESULT CMainDlg::OnProgressPos(UINT, WPARAM wParam, LPARAM, BOOL&)
     MSG newer;
     if (!::PeekMessageW(&newer, m_hWnd, WM_PROGRESS_POS, WM_PROGRESS_POS, PM_NOREMOVE))
         ::SendMessageW(m_hProgress, PBM_SETPOS, wParam, 0);
+    DrawMergeListIfDue();
     return 0;
 }
 
 LRESULT CMainDlg::OnJobEnd(UINT, WPARAM, LPARAM, BOOL&)
 {
+    DrawMergeList();
     ::SendMessageW(m_hProgress, PBM_SETRANGE32, 0, 0);
     ::SendMessageW(m_hProgress, PBM_SETPOS, 0, 0);
     return 0;

@@ -25,6 +25,7 @@ const std::wstring kNoResult = L"You don't set the merge result file!";
 const std::wstring kNoMergeFiles = L"You don't select files to merge!";
 const std::wstring kResultIsListed = L"The merge result file can't be one of the files to merge!";
 const std::wstring kCantOpenMerged = L"Can't open the file that will be merged!";
+const std::wstring kCantOpenBlock = L"Fail to open or create the block files!";
 const std::wstring kSeparated = L"Success to separate this file.";
 const std::wstring kMerged = L"Success to merge all files.";
 
