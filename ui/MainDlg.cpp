@@ -64,38 +64,65 @@ LRESULT CMainDlg::OnProgressPos(UINT, WPARAM wParam, LPARAM, BOOL&)
     MSG newer;
     if (!::PeekMessageW(&newer, m_hWnd, WM_PROGRESS_POS, WM_PROGRESS_POS, PM_NOREMOVE))
         ::SendMessageW(m_hProgress, PBM_SETPOS, wParam, 0);
+    DrawMergeListIfDue();
     return 0;
 }
 
+// Drawing the merge list costs milliseconds (Wine redraws its scroll bar
+// for 4 ms on every change), and a job can hand a name over every 2 ms:
+// while a job runs, the list is drawn at most this often.
+constexpr ULONGLONG LIST_DRAW_INTERVAL_MS = 50;
+
 // A block name handed over by the separate job. Appended, not sorted in: the
 // names come in block order, which sorting would break past 99,999 blocks.
-// Each name still waiting in m_fileList has its own message queued behind
-// this one, and drawing the list for each name takes milliseconds: while
-// names wait the list is not drawn, and after the last of them it is drawn
-// once, with the newest name selected and in view.
+// The list is drawn after the last of the names waiting in m_fileList (each
+// has its own message queued behind this one); while the job runs, no more
+// often than every LIST_DRAW_INTERVAL_MS, except for its last block (the
+// bar is full then). A list left undrawn is drawn by the job's next
+// message: its next position, or its end.
 LRESULT CMainDlg::OnAddMergeItem(UINT, WPARAM, LPARAM, BOOL&)
 {
     CLock lock(m_lock);
     if (!m_fileList.empty()) {
-        ::SendMessageW(m_hMergeList, WM_SETREDRAW, FALSE, 0);
+        if (!m_bListHeld)
+            ::SendMessageW(m_hMergeList, WM_SETREDRAW, FALSE, 0);
+        m_bListHeld = true;
         ::SendMessageW(m_hMergeList, LB_INSERTSTRING, static_cast<WPARAM>(-1),
                        reinterpret_cast<LPARAM>(m_fileList.front().c_str()));
         m_fileList.pop_front();
-        if (m_fileList.empty()) {
-            const LRESULT count = ::SendMessageW(m_hMergeList, LB_GETCOUNT, 0, 0);
-            ::SendMessageW(m_hMergeList, LB_SETCURSEL, count - 1, 0);
-        }
     }
-    // Nothing waits (also when this message found nothing): draw again.
-    if (m_fileList.empty()) {
-        ::SendMessageW(m_hMergeList, WM_SETREDRAW, TRUE, 0);
-        ::InvalidateRect(m_hMergeList, nullptr, TRUE);
-    }
+    if (!m_fileList.empty())
+        return 0;
+    const bool barFull = ::SendMessageW(m_hProgress, PBM_GETPOS, 0, 0) >=
+                         ::SendMessageW(m_hProgress, PBM_GETRANGE, FALSE, 0);
+    if (!m_bRunning || barFull)
+        DrawMergeList();
+    else
+        DrawMergeListIfDue();
     return 0;
+}
+
+void CMainDlg::DrawMergeList()
+{
+    if (!m_bListHeld)
+        return;
+    const LRESULT count = ::SendMessageW(m_hMergeList, LB_GETCOUNT, 0, 0);
+    ::SendMessageW(m_hMergeList, LB_SETCURSEL, count - 1, 0);
+    ::SendMessageW(m_hMergeList, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(m_hMergeList, nullptr, TRUE);
+    m_bListHeld = false;
+    m_nListDrawnAt = ::GetTickCount64();
+}
+
+void CMainDlg::DrawMergeListIfDue()
+{
+    if (::GetTickCount64() - m_nListDrawnAt >= LIST_DRAW_INTERVAL_MS)
+        DrawMergeList();
 }
 
 LRESULT CMainDlg::OnJobEnd(UINT, WPARAM, LPARAM, BOOL&)
 {
+    DrawMergeList();
     ::SendMessageW(m_hProgress, PBM_SETRANGE32, 0, 0);
     ::SendMessageW(m_hProgress, PBM_SETPOS, 0, 0);
     return 0;

@@ -49,6 +49,11 @@ public:
     LRESULT OnProgressPos(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnAddMergeItem(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnJobEnd(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    // Draws the merge list if names were added to it undrawn, the newest
+    // selected and in view; DrawMergeListIfDue only when it was last drawn
+    // long enough ago.
+    void DrawMergeList();
+    void DrawMergeListIfDue();
 
     // Starting and stopping jobs, and closing (Commands.cpp)
     LRESULT OnSeparate(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
@@ -72,4 +77,8 @@ public:
     HWND m_hMergeList = nullptr;
     HWND m_hResultEdit = nullptr;
     HWND m_hProgress = nullptr;
+    // Names added to the merge list that it has not drawn yet; when it was
+    // last drawn (GetTickCount64).
+    bool m_bListHeld = false;
+    ULONGLONG m_nListDrawnAt = 0;
 };

@@ -111,6 +111,28 @@ bool MainDialogDriver::WaitClosed(DWORD timeoutMs)
     return WaitFor([this] { return m_dialog->m_hWnd == nullptr && m_bClosed; }, timeoutMs);
 }
 
+void ExpectNewestListed(const MainDialogDriver& driver, const std::vector<std::wstring>& names)
+{
+    EXPECT_EQ(names, driver.ListItems());
+    const int last = static_cast<int>(names.size()) - 1;
+    EXPECT_EQ(last, driver.ListSelection());
+    HWND list = driver.Item(IDC_MERGE_LIST);
+    RECT client = {};
+    RECT row = {};
+    ::GetClientRect(list, &client);
+    driver.SendToItem(IDC_MERGE_LIST, LB_GETITEMRECT, last, reinterpret_cast<LPARAM>(&row));
+    EXPECT_TRUE(row.top >= client.top && row.bottom <= client.bottom) << "the newest name is out of view";
+    SCROLLINFO scroll = {};
+    scroll.cbSize = sizeof(scroll);
+    scroll.fMask = SIF_RANGE | SIF_POS;
+    ASSERT_TRUE(::GetScrollInfo(list, SB_VERT, &scroll));
+    EXPECT_EQ(last, scroll.nMax) << "the scroll bar does not span the list";
+    EXPECT_EQ(driver.SendToItem(IDC_MERGE_LIST, LB_GETTOPINDEX), scroll.nPos);
+    const POINT inRow = {row.right - 2, (row.top + row.bottom) / 2};
+    EXPECT_TRUE(WaitFor([&] { return DrawnPixel(list, inRow) == ::GetSysColor(COLOR_HIGHLIGHT); }))
+        << "the list was not drawn with the newest name selected";
+}
+
 static HWND FileNameField(HWND dialog)
 {
     // The explorer-style dialogs keep the file name in combo box cmb13 (its

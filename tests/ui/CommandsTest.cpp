@@ -263,8 +263,8 @@ TEST(CancelCommand, CancelOfTheSeparateGroupStopsALongSeparation)
 // A separation into 1 K blocks hands over names and positions faster than a
 // window could draw each. Held while two thirds of the blocks are written, the
 // window finds them all queued; a click made then is still answered while the
-// job runs, with every block finished before it listed, and the job ends as
-// it always does.
+// job runs, with every block finished before it listed, and once the job's
+// box is up the list shows every block.
 TEST(JobWindow, AClickIsAnsweredWhileAFastSeparationRuns)
 {
     TempDir dir;
@@ -292,13 +292,45 @@ TEST(JobWindow, AClickIsAnsweredWhileAFastSeparationRuns)
     EXPECT_TRUE(answered && !finished) << "the click waited for the end of the job";
     EXPECT_GE(driver.SendToItem(IDC_MERGE_LIST, LB_GETCOUNT), written);
 
-    EXPECT_EQ(kSeparated, TakeJobBox(driver, L"Notice"));
+    // The success box holds the job, and its end message with it; the list
+    // shows every block already.
+    HWND box = WaitForOwnWindow(L"Notice", L"#32770", kLongJobMs);
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ(kSeparated, BoxText(box));
+    ASSERT_TRUE(driver.Sync());
+    ExpectNewestListed(driver, names);
+    ASSERT_TRUE(DismissBox(box));
     ASSERT_TRUE(driver.WaitIdle());
     EXPECT_EQ(names, driver.ListItems());
-    EXPECT_EQ(kBlocks - 1, driver.ListSelection());
     ExpectEmptyBar(driver);
     CLock lock(driver.Object().m_lock);
     EXPECT_TRUE(driver.Object().m_fileList.empty());
+}
+
+// A fast separation that fails posts its end right behind its last block:
+// while its error box is up the list shows every finished block all the
+// same, the newest selected.
+TEST(JobWindow, AFastSeparationThatFailsListsEveryFinishedBlock)
+{
+    TempDir dir;
+    constexpr int kBlocks = 400;
+    constexpr int kFailsAt = 300;
+    WriteBytes(dir / L"many.bin", MakeBytes(kBlocks * 1024, 6));
+    const std::vector<std::wstring> names = BlockNames(L"many", L".bin", kBlocks);
+    ASSERT_TRUE(::CreateDirectoryW((dir / names[kFailsAt]).c_str(), nullptr));
+    MainDialogDriver driver;
+    driver.SetText(IDC_SOURCE_FILE, dir / L"many.bin");
+    SetBlockSize(driver, L"1", kKilobytes);
+    driver.Click(IDC_SEPARATE);
+
+    HWND box = WaitForOwnWindow(L"Error", L"#32770", kLongJobMs);
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ(kCantOpenBlock, BoxText(box));
+    ASSERT_TRUE(driver.Sync());
+    ExpectNewestListed(driver, std::vector<std::wstring>(names.begin(), names.begin() + kFailsAt));
+    ExpectEmptyBar(driver);
+    ASSERT_TRUE(DismissBox(box));
+    ASSERT_TRUE(driver.WaitIdle());
 }
 
 TEST(CancelCommand, EachCancelStopsOnlyAJobOfItsOwnGroup)
