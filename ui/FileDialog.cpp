@@ -72,10 +72,10 @@ bool CFileDialog::FitBuffer(HWND frame)
     // quoted name of the field comes back with one zero in place of its
     // quotes and blank).
     const LRESULT folder = ::SendMessageW(frame, CDM_GETFOLDERPATH, 0, 0);
-    const LRESULT spec = ::SendMessageW(frame, CDM_GETSPEC, 0, 0);
-    if (folder < 0 || spec < 0)
+    const LRESULT field = ::SendMessageW(frame, CDM_GETSPEC, 0, 0);
+    if (folder < 0 || field < 0)
         return true;
-    const size_t needed = static_cast<size_t>(folder) + static_cast<size_t>(spec) + 1;
+    const size_t needed = static_cast<size_t>(folder) + static_cast<size_t>(field) + 1;
     if (needed <= m_ofn.nMaxFile)
         return true;
     try {
