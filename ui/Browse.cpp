@@ -94,18 +94,14 @@ LRESULT CMainDlg::OnDown(WORD, WORD, HWND, BOOL&)
     return 0;
 }
 
-// Drawing the merge list costs milliseconds (Wine redraws its scroll bar
-// for 4 ms on every change), and a job can hand a name over every 2 ms:
-// while a job runs, the list is drawn at most this often.
-constexpr ULONGLONG LIST_DRAW_INTERVAL_MS = 50;
-
 // A block name handed over by the separate job. Appended, not sorted in: the
 // names come in block order, which sorting would break past 99,999 blocks.
 // The list is drawn after the last of the names waiting in m_fileList (each
 // has its own message queued behind this one); while the job runs, no more
-// often than every LIST_DRAW_INTERVAL_MS, except for its last block (the
-// bar is full then). A list left undrawn is drawn by the job's next
-// message: its next position, or its end.
+// often than every JOB_DRAW_INTERVAL_MS (Wine redraws the list's scroll bar
+// for 4 ms on every change), except for its last block (the bar is full
+// then). A list left undrawn is drawn by the job's next message: its next
+// position, or its end.
 LRESULT CMainDlg::OnAddMergeItem(UINT, WPARAM, LPARAM, BOOL&)
 {
     CLock lock(m_lock);
@@ -121,7 +117,7 @@ LRESULT CMainDlg::OnAddMergeItem(UINT, WPARAM, LPARAM, BOOL&)
         return 0;
     const bool barFull = ::SendMessageW(m_hProgress, PBM_GETPOS, 0, 0) >=
                          ::SendMessageW(m_hProgress, PBM_GETRANGE, FALSE, 0);
-    if (!m_bRunning || barFull)
+    if (m_nJobKind == JOB_NONE || barFull)
         DrawMergeList();
     else
         DrawMergeListIfDue();
@@ -142,6 +138,6 @@ void CMainDlg::DrawMergeList()
 
 void CMainDlg::DrawMergeListIfDue()
 {
-    if (::GetTickCount64() - m_nListDrawnAt >= LIST_DRAW_INTERVAL_MS)
+    if (::GetTickCount64() - m_nListDrawnAt >= JOB_DRAW_INTERVAL_MS)
         DrawMergeList();
 }

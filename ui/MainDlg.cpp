@@ -54,16 +54,26 @@ LRESULT CMainDlg::OnProgressRange(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
     return 0;
 }
 
-// A job posts a position per chunk, and the bar takes milliseconds to draw
-// one: drawing each would leave the window far behind a fast job. A position
-// with a newer one already queued behind it is passed over, so the bar draws
-// only the newest. (Looking at the queue also answers messages sent from
-// other threads meanwhile; this handler holds nothing while it looks.)
+// A job posts a position per chunk, and the bar takes 1-2 ms to draw one:
+// drawing each would leave the window behind a fast job, or busy most of
+// the time. A position with a newer one already queued behind it is passed
+// over, so the bar draws only the newest; and while a job runs the bar is
+// drawn at most every JOB_DRAW_INTERVAL_MS, except for the job's last step.
+// A position passed over is followed by the job's next one or by its end.
+// (Looking at the queue also answers messages sent from other threads
+// meanwhile; this handler holds nothing while it looks.)
 LRESULT CMainDlg::OnProgressPos(UINT, WPARAM wParam, LPARAM, BOOL&)
 {
+    const ULONGLONG now = ::GetTickCount64();
+    const bool lastStep =
+        static_cast<LRESULT>(wParam) >= ::SendMessageW(m_hProgress, PBM_GETRANGE, FALSE, 0);
+    const bool due = lastStep || m_nJobKind == JOB_NONE ||
+                     now - m_nProgressDrawnAt >= JOB_DRAW_INTERVAL_MS;
     MSG newer;
-    if (!::PeekMessageW(&newer, m_hWnd, WM_PROGRESS_POS, WM_PROGRESS_POS, PM_NOREMOVE))
+    if (due && !::PeekMessageW(&newer, m_hWnd, WM_PROGRESS_POS, WM_PROGRESS_POS, PM_NOREMOVE)) {
         ::SendMessageW(m_hProgress, PBM_SETPOS, wParam, 0);
+        m_nProgressDrawnAt = now;
+    }
     DrawMergeListIfDue();
     return 0;
 }

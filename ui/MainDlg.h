@@ -64,9 +64,14 @@ public:
     LRESULT OnAddMergeItem(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     // Draws the merge list if names were added to it undrawn, the newest
     // selected and in view; DrawMergeListIfDue only when it was last drawn
-    // long enough ago.
+    // JOB_DRAW_INTERVAL_MS ago or more.
     void DrawMergeList();
     void DrawMergeListIfDue();
+
+    // While a job runs the bar and the merge list are drawn at most this
+    // often: under Wine drawing either takes milliseconds, and a job can
+    // post a message every two.
+    static constexpr ULONGLONG JOB_DRAW_INTERVAL_MS = 50;
 
     HWND m_hSourceEdit = nullptr;
     HWND m_hBlockSizeEdit = nullptr;
@@ -75,8 +80,9 @@ public:
     HWND m_hMergeList = nullptr;
     HWND m_hResultEdit = nullptr;
     HWND m_hProgress = nullptr;
-    // Names added to the merge list that it has not drawn yet; when it was
-    // last drawn (GetTickCount64).
+    // Names added to the merge list that it has not drawn yet; when the list
+    // and the bar were last drawn (GetTickCount64).
     bool m_bListHeld = false;
     ULONGLONG m_nListDrawnAt = 0;
+    ULONGLONG m_nProgressDrawnAt = 0;
 };
