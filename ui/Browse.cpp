@@ -104,17 +104,20 @@ LRESULT CMainDlg::OnDown(WORD, WORD, HWND, BOOL&)
 // position, or its end.
 LRESULT CMainDlg::OnAddMergeItem(UINT, WPARAM, LPARAM, BOOL&)
 {
-    CLock lock(m_lock);
-    if (!m_fileList.empty()) {
-        if (!m_bListHeld)
-            ::SendMessageW(m_hMergeList, WM_SETREDRAW, FALSE, 0);
-        m_bListHeld = true;
-        ::SendMessageW(m_hMergeList, LB_INSERTSTRING, static_cast<WPARAM>(-1),
-                       reinterpret_cast<LPARAM>(m_fileList.front().c_str()));
-        m_fileList.pop_front();
+    {
+        CLock lock(m_lock);
+        if (!m_fileList.empty()) {
+            if (!m_bListHeld)
+                ::SendMessageW(m_hMergeList, WM_SETREDRAW, FALSE, 0);
+            m_bListHeld = true;
+            ::SendMessageW(m_hMergeList, LB_INSERTSTRING, static_cast<WPARAM>(-1),
+                           reinterpret_cast<LPARAM>(m_fileList.front().c_str()));
+            m_fileList.pop_front();
+        }
+        if (!m_fileList.empty())
+            return 0;
     }
-    if (!m_fileList.empty())
-        return 0;
+    // Drawn without the lock: the job waits for it to hand the next name over.
     const bool barFull = ::SendMessageW(m_hProgress, PBM_GETPOS, 0, 0) >=
                          ::SendMessageW(m_hProgress, PBM_GETRANGE, FALSE, 0);
     if (m_nJobKind == JOB_NONE || barFull)
