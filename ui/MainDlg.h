@@ -70,7 +70,7 @@ public:
 
     // While a job runs the bar and the merge list are drawn at most this
     // often: under Wine drawing either takes milliseconds, and a job can
-    // post a message every two.
+    // post a message every 2 ms.
     static constexpr ULONGLONG JOB_DRAW_INTERVAL_MS = 50;
 
     HWND m_hSourceEdit = nullptr;
