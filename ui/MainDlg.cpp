@@ -54,48 +54,57 @@ LRESULT CMainDlg::OnProgressRange(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
     return 0;
 }
 
-// A job posts a position per chunk, and the bar takes milliseconds to draw
-// one: drawing each would leave the window far behind a fast job. A position
-// with a newer one already queued behind it is passed over, so the bar draws
-// only the newest. (Looking at the queue also answers messages sent from
-// other threads meanwhile; this handler holds nothing while it looks.)
+// A job posts a position per chunk, and the bar takes 1-2 ms to draw one:
+// drawing each would leave the window behind a fast job, or busy most of
+// the time. A position with a newer one already queued behind it is passed
+// over, so the bar draws only the newest; and while a job runs the bar is
+// drawn at most every JOB_DRAW_INTERVAL_MS, except for the job's last step.
+// A position passed over is followed by the job's next one or by its end.
+// (Looking at the queue also answers messages sent from other threads
+// meanwhile; this handler holds nothing while it looks.)
 LRESULT CMainDlg::OnProgressPos(UINT, WPARAM wParam, LPARAM, BOOL&)
 {
+    const ULONGLONG now = ::GetTickCount64();
+    const bool lastStep =
+        static_cast<LRESULT>(wParam) >= ::SendMessageW(m_hProgress, PBM_GETRANGE, FALSE, 0);
+    const bool due = lastStep || m_nJobKind == JOB_NONE ||
+                     now - m_nProgressDrawnAt >= JOB_DRAW_INTERVAL_MS;
     MSG newer;
-    if (!::PeekMessageW(&newer, m_hWnd, WM_PROGRESS_POS, WM_PROGRESS_POS, PM_NOREMOVE))
+    if (due && !::PeekMessageW(&newer, m_hWnd, WM_PROGRESS_POS, WM_PROGRESS_POS, PM_NOREMOVE)) {
         ::SendMessageW(m_hProgress, PBM_SETPOS, wParam, 0);
+        m_nProgressDrawnAt = now;
+    }
     DrawMergeListIfDue();
     return 0;
 }
-
-// Drawing the merge list costs milliseconds (Wine redraws its scroll bar
-// for 4 ms on every change), and a job can hand a name over every 2 ms:
-// while a job runs, the list is drawn at most this often.
-constexpr ULONGLONG LIST_DRAW_INTERVAL_MS = 50;
 
 // A block name handed over by the separate job. Appended, not sorted in: the
 // names come in block order, which sorting would break past 99,999 blocks.
 // The list is drawn after the last of the names waiting in m_fileList (each
 // has its own message queued behind this one); while the job runs, no more
-// often than every LIST_DRAW_INTERVAL_MS, except for its last block (the
-// bar is full then). A list left undrawn is drawn by the job's next
-// message: its next position, or its end.
+// often than every JOB_DRAW_INTERVAL_MS (Wine redraws the list's scroll bar
+// for 4 ms on every change), except for its last block (the bar is full
+// then). A list left undrawn is drawn by the job's next message: its next
+// position, or its end.
 LRESULT CMainDlg::OnAddMergeItem(UINT, WPARAM, LPARAM, BOOL&)
 {
-    CLock lock(m_lock);
-    if (!m_fileList.empty()) {
-        if (!m_bListHeld)
-            ::SendMessageW(m_hMergeList, WM_SETREDRAW, FALSE, 0);
-        m_bListHeld = true;
-        ::SendMessageW(m_hMergeList, LB_INSERTSTRING, static_cast<WPARAM>(-1),
-                       reinterpret_cast<LPARAM>(m_fileList.front().c_str()));
-        m_fileList.pop_front();
+    {
+        CLock lock(m_lock);
+        if (!m_fileList.empty()) {
+            if (!m_bListHeld)
+                ::SendMessageW(m_hMergeList, WM_SETREDRAW, FALSE, 0);
+            m_bListHeld = true;
+            ::SendMessageW(m_hMergeList, LB_INSERTSTRING, static_cast<WPARAM>(-1),
+                           reinterpret_cast<LPARAM>(m_fileList.front().c_str()));
+            m_fileList.pop_front();
+        }
+        if (!m_fileList.empty())
+            return 0;
     }
-    if (!m_fileList.empty())
-        return 0;
+    // Drawn without the lock: the job waits for it to hand the next name over.
     const bool barFull = ::SendMessageW(m_hProgress, PBM_GETPOS, 0, 0) >=
                          ::SendMessageW(m_hProgress, PBM_GETRANGE, FALSE, 0);
-    if (!m_bRunning || barFull)
+    if (m_nJobKind == JOB_NONE || barFull)
         DrawMergeList();
     else
         DrawMergeListIfDue();
@@ -116,7 +125,7 @@ void CMainDlg::DrawMergeList()
 
 void CMainDlg::DrawMergeListIfDue()
 {
-    if (::GetTickCount64() - m_nListDrawnAt >= LIST_DRAW_INTERVAL_MS)
+    if (::GetTickCount64() - m_nListDrawnAt >= JOB_DRAW_INTERVAL_MS)
         DrawMergeList();
 }
 

@@ -51,7 +51,7 @@ public:
     LRESULT OnJobEnd(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     // Draws the merge list if names were added to it undrawn, the newest
     // selected and in view; DrawMergeListIfDue only when it was last drawn
-    // long enough ago.
+    // JOB_DRAW_INTERVAL_MS ago or more.
     void DrawMergeList();
     void DrawMergeListIfDue();
 
@@ -70,6 +70,11 @@ public:
     LRESULT OnUp(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
     LRESULT OnDown(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
 
+    // While a job runs the bar and the merge list are drawn at most this
+    // often: under Wine drawing either takes milliseconds, and a job can
+    // post a message every 2 ms.
+    static constexpr ULONGLONG JOB_DRAW_INTERVAL_MS = 50;
+
     HWND m_hSourceEdit = nullptr;
     HWND m_hBlockSizeEdit = nullptr;
     HWND m_hMByteRadio = nullptr;
@@ -77,8 +82,9 @@ public:
     HWND m_hMergeList = nullptr;
     HWND m_hResultEdit = nullptr;
     HWND m_hProgress = nullptr;
-    // Names added to the merge list that it has not drawn yet; when it was
-    // last drawn (GetTickCount64).
+    // Names added to the merge list that it has not drawn yet; when the list
+    // and the bar were last drawn (GetTickCount64).
     bool m_bListHeld = false;
     ULONGLONG m_nListDrawnAt = 0;
+    ULONGLONG m_nProgressDrawnAt = 0;
 };

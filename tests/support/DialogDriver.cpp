@@ -111,6 +111,38 @@ bool MainDialogDriver::WaitClosed(DWORD timeoutMs)
     return WaitFor([this] { return m_dialog->m_hWnd == nullptr && m_bClosed; }, timeoutMs);
 }
 
+static HWND g_countedItem = nullptr;
+static UINT g_countedMsg = 0;
+static std::atomic<int> g_sentCount{0};
+
+static LRESULT CALLBACK SentHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPSTRUCT* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && sent->hwnd == g_countedItem && sent->message == g_countedMsg)
+        ++g_sentCount;
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+SentToItemCounter::SentToItemCounter(const MainDialogDriver& driver, int id, UINT msg)
+{
+    g_countedItem = driver.Item(id);
+    g_countedMsg = msg;
+    g_sentCount = 0;
+    m_hHook = ::SetWindowsHookExW(WH_CALLWNDPROC, SentHook, nullptr,
+                                  ::GetWindowThreadProcessId(driver.Dialog(), nullptr));
+}
+
+SentToItemCounter::~SentToItemCounter()
+{
+    ::UnhookWindowsHookEx(m_hHook);
+    g_countedItem = nullptr;
+}
+
+int SentToItemCounter::Count() const
+{
+    return g_sentCount;
+}
+
 void ExpectNewestListed(const MainDialogDriver& driver, const std::vector<std::wstring>& names)
 {
     EXPECT_EQ(names, driver.ListItems());

@@ -53,6 +53,22 @@ private:
     std::atomic<bool> m_bClosed{false};
 };
 
+// Counts, while it lives, the messages msg that the dialog thread sends to
+// control id: how often a handler told the control to change (and draw).
+// One at a time.
+class SentToItemCounter {
+public:
+    SentToItemCounter(const MainDialogDriver& driver, int id, UINT msg);
+    ~SentToItemCounter();
+    SentToItemCounter(const SentToItemCounter&) = delete;
+    SentToItemCounter& operator=(const SentToItemCounter&) = delete;
+    // Read it once the dialog has handled what was posted (Sync).
+    int Count() const;
+
+private:
+    HHOOK m_hHook;
+};
+
 // Expects the merge list to show names, in order, as the user sees them: the
 // newest selected, in view, and drawn so (its row in the selection's colour).
 void ExpectNewestListed(const MainDialogDriver& driver, const std::vector<std::wstring>& names);

@@ -441,7 +441,8 @@ Names Numbered(const std::wstring& stem, int count)
 
 // Each WM_ADD_MERGE_ITEM moves the first waiting name to the end of the list,
 // whatever the list's sorting would say. However many come queued up behind
-// each other, the list ends up drawn with the newest name selected.
+// each other, the selection moves once, and the list ends up drawn with the
+// newest name selected.
 TEST(MergeList, HandedOverNamesAreAppendedAndTheNewestShown)
 {
     MainDialogDriver driver;
@@ -462,6 +463,7 @@ TEST(MergeList, HandedOverNamesAreAppendedAndTheNewestShown)
     for (const auto& batch : batches) {
         SCOPED_TRACE(batch.how);
         // As the job does: each name appended, and its message posted, under the lock.
+        SentToItemCounter selections(driver, IDC_MERGE_LIST, LB_SETCURSEL);
         ASSERT_TRUE(driver.Hold());
         for (const std::wstring& name : batch.names) {
             CLock lock(dialog.m_lock);
@@ -470,6 +472,7 @@ TEST(MergeList, HandedOverNamesAreAppendedAndTheNewestShown)
         }
         driver.Release();
         ASSERT_TRUE(driver.Sync());
+        EXPECT_EQ(1, selections.Count());
         expected.insert(expected.end(), batch.names.begin(), batch.names.end());
         ExpectNewestListed(driver, expected);
         CLock lock(dialog.m_lock);

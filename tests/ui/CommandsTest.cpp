@@ -260,23 +260,23 @@ TEST(CancelCommand, CancelOfTheSeparateGroupStopsALongSeparation)
     EXPECT_TRUE(SameBytes(dir / L"big_00002.bin", 0, source, 400 * kMiB, 80 * kMiB));
 }
 
-// A separation into 1 K blocks hands over names and positions faster than a
-// window could draw each. Held while two thirds of the blocks are written, the
+// A separation into small blocks hands over names and positions faster than
+// a window could draw each. Held while half the blocks are written, the
 // window finds them all queued; a click made then is still answered while the
 // job runs, with every block finished before it listed, and once the job's
-// box is up the list shows every block.
+// box is up the list shows every block and the bar is full.
 TEST(JobWindow, AClickIsAnsweredWhileAFastSeparationRuns)
 {
     TempDir dir;
-    constexpr int kBlocks = 600;
-    WriteBytes(dir / L"many.bin", MakeBytes(kBlocks * 1024, 5));
+    constexpr int kBlocks = 500;
+    WriteBigFile(dir / L"many.bin", kBlocks * 256 * 1024, 5);
     const std::vector<std::wstring> names = BlockNames(L"many", L".bin", kBlocks);
     MainDialogDriver driver;
     driver.SetText(IDC_SOURCE_FILE, dir / L"many.bin");
-    SetBlockSize(driver, L"1", kKilobytes);
+    SetBlockSize(driver, L"256", kKilobytes);
     driver.Click(IDC_SEPARATE);
 
-    const int written = kBlocks * 2 / 3;
+    const int written = kBlocks / 2;
     ASSERT_TRUE(driver.Hold());
     const bool reached = WaitFor([&] { return FileExists(dir / names[written]); }, kLongJobMs);
     driver.Click(IDC_MBYTE);
@@ -299,6 +299,7 @@ TEST(JobWindow, AClickIsAnsweredWhileAFastSeparationRuns)
     EXPECT_EQ(kSeparated, BoxText(box));
     ASSERT_TRUE(driver.Sync());
     ExpectNewestListed(driver, names);
+    EXPECT_EQ(kBlocks, driver.ProgressPos()) << "the bar is not full";
     ASSERT_TRUE(DismissBox(box));
     ASSERT_TRUE(driver.WaitIdle());
     EXPECT_EQ(names, driver.ListItems());

@@ -119,8 +119,8 @@ TEST(MainDialog, ProgressTakesTheFullRangeAndEmptiesAtEitherEnd)
 }
 
 // Positions that queue up behind each other while the window is busy: the
-// bar ends on the newest, also when another message, the job's end or the
-// next job's range comes between.
+// bar is set once, to the newest, also when another message, the job's end
+// or the next job's range comes between (the end empties the bar).
 TEST(MainDialog, ProgressEndsOnTheNewestOfQueuedPositions)
 {
     struct Post {
@@ -148,22 +148,25 @@ TEST(MainDialog, ProgressEndsOnTheNewestOfQueuedPositions)
         const char* what;
         Posts posts;
         int low, high, pos;
+        int sets;  // of the bar's position, the ends' included
     } cases[] = {
-        {"a run of positions", then({range(2000), positions(2000)}), 1, 2000, 2000},
-        {"positions, then a click", then({range(500), positions(250), click}), 1, 500, 250},
-        {"positions, then the end", then({range(500), positions(500), end}), 0, 0, 0},
-        {"the next job's first positions", then({range(500), positions(500), end, range(40), positions(7)}),
-         1, 40, 7},
+        {"a run of positions", then({range(2000), positions(2000)}), 1, 2000, 2000, 1},
+        {"positions, then a click", then({range(500), positions(250), click}), 1, 500, 250, 1},
+        {"positions, then the end", then({range(500), positions(500), end}), 0, 0, 0, 2},
+        {"the next job's first positions",
+         then({range(500), positions(500), end, range(40), positions(7)}), 1, 40, 7, 2},
     };
 
     MainDialogDriver driver;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
+        SentToItemCounter sets(driver, IDC_PROGRESS, PBM_SETPOS);
         ASSERT_TRUE(driver.Hold());
         for (const Post& post : c.posts)
             driver.Post(post.msg, post.wParam, post.lParam);
         driver.Release();
         ASSERT_TRUE(driver.Sync());
+        EXPECT_EQ(c.sets, sets.Count());
         EXPECT_EQ(c.low, driver.ProgressLow());
         EXPECT_EQ(c.high, driver.ProgressHigh());
         EXPECT_EQ(c.pos, driver.ProgressPos());
