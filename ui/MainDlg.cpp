@@ -118,7 +118,10 @@ void CMainDlg::DrawMergeList()
     const LRESULT count = ::SendMessageW(m_hMergeList, LB_GETCOUNT, 0, 0);
     ::SendMessageW(m_hMergeList, LB_SETCURSEL, count - 1, 0);
     ::SendMessageW(m_hMergeList, WM_SETREDRAW, TRUE, 0);
-    ::InvalidateRect(m_hMergeList, nullptr, TRUE);
+    // Painted now: a paint left to the queue comes only once no posted
+    // message waits, and a fast job keeps one waiting until its end.
+    ::RedrawWindow(m_hMergeList, nullptr, nullptr,
+                   RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
     m_bListHeld = false;
     m_nListDrawnAt = ::GetTickCount64();
 }

@@ -143,6 +143,44 @@ int SentToItemCounter::Count() const
     return g_sentCount;
 }
 
+static HWND g_probedDialog = nullptr;
+static HWND g_probedItem = nullptr;
+static std::atomic<int> g_paintWait{-1};
+
+static LRESULT CALLBACK TakenHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    const MSG* taken = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && wParam == PM_REMOVE && taken->hwnd == g_probedDialog &&
+        taken->message == WM_NULL && g_paintWait < 0)
+        g_paintWait = ::GetUpdateRect(g_probedItem, nullptr, FALSE) ? 1 : 0;
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+PaintWaitProbe::PaintWaitProbe(const MainDialogDriver& driver, int id)
+{
+    g_probedDialog = driver.Dialog();
+    g_probedItem = driver.Item(id);
+    g_paintWait = -1;
+    m_hHook = ::SetWindowsHookExW(WH_GETMESSAGE, TakenHook, nullptr,
+                                  ::GetWindowThreadProcessId(driver.Dialog(), nullptr));
+}
+
+PaintWaitProbe::~PaintWaitProbe()
+{
+    ::UnhookWindowsHookEx(m_hHook);
+    g_probedDialog = nullptr;
+}
+
+bool PaintWaitProbe::Looked() const
+{
+    return g_paintWait >= 0;
+}
+
+bool PaintWaitProbe::Waited() const
+{
+    return g_paintWait == 1;
+}
+
 void ExpectNewestListed(const MainDialogDriver& driver, const std::vector<std::wstring>& names)
 {
     EXPECT_EQ(names, driver.ListItems());

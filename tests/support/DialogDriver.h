@@ -69,6 +69,26 @@ private:
     HHOOK m_hHook;
 };
 
+// Looks, when the dialog thread takes the next WM_NULL posted to the dialog
+// from its queue, at whether control id still waits for a paint. Posted
+// messages come before WM_PAINT, so a control that a handler only marked for
+// drawing stays undrawn for as long as a job keeps the queue busy. One at a
+// time.
+class PaintWaitProbe {
+public:
+    PaintWaitProbe(const MainDialogDriver& driver, int id);
+    ~PaintWaitProbe();
+    PaintWaitProbe(const PaintWaitProbe&) = delete;
+    PaintWaitProbe& operator=(const PaintWaitProbe&) = delete;
+    // Read it once the dialog has handled what was posted (Sync): whether a
+    // WM_NULL was taken, and whether the control then waited for a paint.
+    bool Looked() const;
+    bool Waited() const;
+
+private:
+    HHOOK m_hHook;
+};
+
 // Expects the merge list to show names, in order, as the user sees them: the
 // newest selected, in view, and drawn so (its row in the selection's colour).
 void ExpectNewestListed(const MainDialogDriver& driver, const std::vector<std::wstring>& names);

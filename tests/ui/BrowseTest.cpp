@@ -441,8 +441,8 @@ Names Numbered(const std::wstring& stem, int count)
 
 // Each WM_ADD_MERGE_ITEM moves the first waiting name to the end of the list,
 // whatever the list's sorting would say. However many come queued up behind
-// each other, the selection moves once, and the list ends up drawn with the
-// newest name selected.
+// each other, the selection moves once, and the list is drawn with the
+// newest name selected before the next message is taken.
 TEST(MergeList, HandedOverNamesAreAppendedAndTheNewestShown)
 {
     MainDialogDriver driver;
@@ -464,15 +464,20 @@ TEST(MergeList, HandedOverNamesAreAppendedAndTheNewestShown)
         SCOPED_TRACE(batch.how);
         // As the job does: each name appended, and its message posted, under the lock.
         SentToItemCounter selections(driver, IDC_MERGE_LIST, LB_SETCURSEL);
+        PaintWaitProbe paint(driver, IDC_MERGE_LIST);
         ASSERT_TRUE(driver.Hold());
         for (const std::wstring& name : batch.names) {
             CLock lock(dialog.m_lock);
             dialog.m_fileList.push_back(name);
             driver.Post(WM_ADD_MERGE_ITEM);
         }
+        // What a job would post next.
+        driver.Post(WM_NULL);
         driver.Release();
         ASSERT_TRUE(driver.Sync());
         EXPECT_EQ(1, selections.Count());
+        ASSERT_TRUE(paint.Looked());
+        EXPECT_FALSE(paint.Waited()) << "the list waits for a paint that a busy queue puts off";
         expected.insert(expected.end(), batch.names.begin(), batch.names.end());
         ExpectNewestListed(driver, expected);
         CLock lock(dialog.m_lock);
