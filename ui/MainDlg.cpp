@@ -119,9 +119,10 @@ void CMainDlg::DrawMergeList()
     ::SendMessageW(m_hMergeList, LB_SETCURSEL, count - 1, 0);
     ::SendMessageW(m_hMergeList, WM_SETREDRAW, TRUE, 0);
     // Painted now: a paint left to the queue comes only once no posted
-    // message waits, and a fast job keeps one waiting until its end.
+    // message waits, and a fast job keeps one waiting until its end. (The
+    // list redrew its scroll bar as its drawing was turned back on.)
     ::RedrawWindow(m_hMergeList, nullptr, nullptr,
-                   RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+                   RDW_ERASE | RDW_INVALIDATE | RDW_UPDATENOW);
     m_bListHeld = false;
     m_nListDrawnAt = ::GetTickCount64();
 }
