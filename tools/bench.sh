@@ -285,7 +285,7 @@ echo
 echo "(A sent message is answered between two handlers; a posted one, like a click, waits behind every"
 echo "message queued before it. What the window's updates cost here when drawn one by one: a progress"
 echo "step $(calc "${R[draw_shown_setpos_ms]}" 2) ms, a listed block $(calc "${R[draw_shown_additem_ms]}" 2) ms; with the window hidden $(calc "${R[draw_hidden_setpos_ms]}" 2) ms and"
-echo "$(calc "${R[draw_hidden_additem_ms]}" 2) ms. The window draws only the newest of what is queued.)"
+echo "$(calc "${R[draw_hidden_additem_ms]}" 2) ms. The window draws only the newest of what is queued, and while a job runs at most every 100 ms.)"
 
 if [ -n "$scale" ]; then
     set -- $scale
