@@ -123,19 +123,24 @@ static LRESULT CALLBACK SentHook(int code, WPARAM wParam, LPARAM lParam)
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-SentToItemCounter::SentToItemCounter(const MainDialogDriver& driver, int id, UINT msg)
+// Sets hook proc of kind type on the dialog's thread.
+static HHOOK HookDialogThread(const MainDialogDriver& driver, int type, HOOKPROC proc)
+{
+    return ::SetWindowsHookExW(type, proc, nullptr,
+                               ::GetWindowThreadProcessId(driver.Dialog(), nullptr));
+}
+
+static HHOOK CountSent(const MainDialogDriver& driver, int id, UINT msg)
 {
     g_countedItem = driver.Item(id);
     g_countedMsg = msg;
     g_sentCount = 0;
-    m_hHook = ::SetWindowsHookExW(WH_CALLWNDPROC, SentHook, nullptr,
-                                  ::GetWindowThreadProcessId(driver.Dialog(), nullptr));
+    return HookDialogThread(driver, WH_CALLWNDPROC, SentHook);
 }
 
-SentToItemCounter::~SentToItemCounter()
+SentToItemCounter::SentToItemCounter(const MainDialogDriver& driver, int id, UINT msg)
+    : m_hook(CountSent(driver, id, msg))
 {
-    ::UnhookWindowsHookEx(m_hHook);
-    g_countedItem = nullptr;
 }
 
 int SentToItemCounter::Count() const
@@ -156,19 +161,17 @@ static LRESULT CALLBACK TakenHook(int code, WPARAM wParam, LPARAM lParam)
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-PaintWaitProbe::PaintWaitProbe(const MainDialogDriver& driver, int id)
+static HHOOK ProbePaintWait(const MainDialogDriver& driver, int id)
 {
     g_probedDialog = driver.Dialog();
     g_probedItem = driver.Item(id);
     g_paintWait = -1;
-    m_hHook = ::SetWindowsHookExW(WH_GETMESSAGE, TakenHook, nullptr,
-                                  ::GetWindowThreadProcessId(driver.Dialog(), nullptr));
+    return HookDialogThread(driver, WH_GETMESSAGE, TakenHook);
 }
 
-PaintWaitProbe::~PaintWaitProbe()
+PaintWaitProbe::PaintWaitProbe(const MainDialogDriver& driver, int id)
+    : m_hook(ProbePaintWait(driver, id))
 {
-    ::UnhookWindowsHookEx(m_hHook);
-    g_probedDialog = nullptr;
 }
 
 bool PaintWaitProbe::Looked() const

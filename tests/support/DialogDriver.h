@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/Handles.h"
 #include "support/MainWindow.h"
 #include "support/Windows.h"
 #include "ui/MainDlg.h"
@@ -59,14 +60,13 @@ private:
 class SentToItemCounter {
 public:
     SentToItemCounter(const MainDialogDriver& driver, int id, UINT msg);
-    ~SentToItemCounter();
     SentToItemCounter(const SentToItemCounter&) = delete;
     SentToItemCounter& operator=(const SentToItemCounter&) = delete;
     // Read it once the dialog has handled what was posted (Sync).
     int Count() const;
 
 private:
-    HHOOK m_hHook;
+    CHookHandle m_hook;
 };
 
 // Looks, when the dialog thread takes the next WM_NULL posted to the dialog
@@ -77,7 +77,6 @@ private:
 class PaintWaitProbe {
 public:
     PaintWaitProbe(const MainDialogDriver& driver, int id);
-    ~PaintWaitProbe();
     PaintWaitProbe(const PaintWaitProbe&) = delete;
     PaintWaitProbe& operator=(const PaintWaitProbe&) = delete;
     // Read it once the dialog has handled what was posted (Sync): whether a
@@ -86,7 +85,7 @@ public:
     bool Waited() const;
 
 private:
-    HHOOK m_hHook;
+    CHookHandle m_hook;
 };
 
 // Expects the merge list to show names, in order, as the user sees them: the
