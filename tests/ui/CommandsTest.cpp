@@ -503,31 +503,10 @@ TEST(JobBox, WhileAJobsErrorBoxIsOpenJobsAreRefusedAndCancelWaits)
     EXPECT_TRUE(SameFiles(dir / names[0], result));
 }
 
-TEST(JobBox, ExitWhileTheSuccessBoxIsOpenWaitsForItThenCloses)
-{
-    TempDir dir;
-    const std::wstring source = dir / L"one.bin";
-    WriteBytes(source, MakeBytes(1000, 34));
-    MainDialogDriver driver;
-    driver.SetText(IDC_SOURCE_FILE, source);
-    SetBlockSize(driver, L"1", kKilobytes);
-    driver.Click(IDC_SEPARATE);
-    const ShownBox box = WaitForBox(kNoticeCaption);
-    ASSERT_TRUE(box);
-
-    driver.Click(IDCANCEL);
-    EXPECT_FALSE(driver.Sync(500)) << "Exit did not wait for the job's box";
-    EXPECT_NE(nullptr, driver.Object().m_hWnd);
-    ASSERT_TRUE(DismissBox(box.window));
-    ASSERT_TRUE(driver.WaitClosed());
-    EXPECT_EQ(2, driver.Result());
-    EXPECT_EQ(1000u, FileSizeOf(dir / L"one_00000.bin"));
-}
-
 // A job's box has no owner, so nothing ties it to the window; it must not
 // hide behind the window, which waits for it on Exit and answers nothing
 // until it is dismissed. Real clicks on the window and on Exit leave it the
-// topmost window.
+// topmost window; once it is dismissed the window closes, the job done.
 TEST(JobBox, StaysTopmostWhileTheWindowIsClickedAndExitWaitsForIt)
 {
     TempDir dir;
@@ -558,10 +537,13 @@ TEST(JobBox, StaysTopmostWhileTheWindowIsClickedAndExitWaitsForIt)
 
     ASSERT_TRUE(ClickAt(exit));
     ASSERT_TRUE(WaitFor([&] { return driver.Object().m_bCancel.load(); })) << "Exit was not clicked";
+    EXPECT_FALSE(driver.Sync(500)) << "Exit did not wait for the job's box";
+    EXPECT_NE(nullptr, driver.Object().m_hWnd);
     EXPECT_TRUE(IsAbove(box, driver.Dialog())) << "Exit waits for a box behind the window";
     EXPECT_TRUE(::GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST);
 
     ASSERT_TRUE(DismissBox(box));
     ASSERT_TRUE(driver.WaitClosed());
     EXPECT_EQ(2, driver.Result());
+    EXPECT_EQ(1000u, FileSizeOf(dir / L"one_00000.bin"));
 }
