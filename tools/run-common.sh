@@ -35,7 +35,15 @@ build_program() {
     local target=(--target "${1:-kestrane}")
     [ "${1:-}" = all ] && target=()
     ARCH="$(kestrane_test_arch)" || exit 1
-    bash "$REPO/tools/setup.sh" "$ARCH" || die "tools/setup.sh failed"
+    local rc=0
+    bash "$REPO/tools/setup.sh" "$ARCH" || rc=$?
+    if [ $rc -eq 3 ] && [ -z "${KESTRANE_TEST_ARCH:-}" ]; then
+        say "32-bit Wine can't be installed from this machine's package lists: using the x86-64 build."
+        ARCH=x64
+        bash "$REPO/tools/setup.sh" x64 || die "tools/setup.sh failed"
+    elif [ $rc -ne 0 ]; then
+        die "tools/setup.sh failed"
+    fi
     cmake -S "$REPO" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-i686.cmake" >/dev/null \
         || die "configuring the build failed"
     if [ "$ARCH" = x86 ]; then
@@ -49,6 +57,8 @@ build_program() {
         cmake --build "$RUN_BUILD" -j2 "${target[@]}" || die "building the x86-64 build failed"
         if [ "${KESTRANE_TEST_ARCH:-}" = x64 ]; then
             say "Running the x86-64 build of the same source (KESTRANE_TEST_ARCH=x64); $BUILD/kestrane.exe is what ships."
+        elif kestrane_runs_x86; then
+            say "Running the x86-64 build of the same source (no 32-bit Wine); $BUILD/kestrane.exe is what ships."
         else
             say "This machine can't execute 32-bit x86 code: running the x86-64 build of the same source; $BUILD/kestrane.exe is what ships."
         fi

@@ -7,6 +7,10 @@
 # The 32-bit program is built everywhere. x86 adds 32-bit Wine (and the i386
 # architecture) to run it; x64 adds the x86-64 cross compiler and 64-bit Wine,
 # for machines that can't execute 32-bit code.
+#
+# Exits 3 when the x86 packages can't be installed although the rest could be
+# (a mirror whose i386 lists are out of step with the installed amd64
+# libraries): the caller may then run the x86-64 build instead.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 arch="${1:-$(bash "$here/arch.sh")}"
@@ -34,5 +38,10 @@ export DEBIAN_FRONTEND=noninteractive
 if [ "$arch" = x86 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
 fi
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# A list that fails to download (a mirror in the middle of a sync) leaves the
+# older one in use: the install below says whether what we need is there.
+$sudo apt-get update -qq || echo "warning: some package lists could not be refreshed" >&2
+if ! $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; then
+    [ "$arch" = x86 ] && exit 3
+    exit 1
+fi
