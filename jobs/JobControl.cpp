@@ -111,6 +111,19 @@ DWORD WINAPI CJobControl::JobThreadProc(LPVOID param)
     return static_cast<DWORD>(result);
 }
 
+// The end is what draws the list and empties the bar, so it must arrive: a
+// post the system refused (the window's queue full) is tried again until the
+// window has it or is gone. A window that waits for this job to end (Cancel,
+// Exit) takes no message meanwhile and would never make room: once a cancel
+// has been asked for the job stops trying, and the window finishes the job's
+// end itself when its wait is over.
+void CJobControl::PostJobEnd(UINT endMessage)
+{
+    while (!PostToWindow(endMessage, 0, 0) && ::IsWindow(m_hJobTarget) &&
+           !m_bCancel.load(std::memory_order_relaxed))
+        ::Sleep(END_RETRY_PAUSE_MS);
+}
+
 CJobControl::CopyResult CJobControl::CopyChunks(HANDLE source, HANDLE target, uint64_t size,
                                                 unsigned char* buffer, CProgress& progress)
 {
@@ -143,15 +156,14 @@ bool CJobControl::TakeCopyResult(CopyResult copied, UINT readFailed, UINT writeF
     return copied == CopyResult::Done;
 }
 
-int CJobControl::FinishJob(CProgress& progress, UINT endMessage, UINT doneText, UINT failure,
-                           bool cancelled)
+int CJobControl::FinishJob(UINT endMessage, UINT doneText, UINT failure, bool cancelled)
 {
     if (failure == 0 && !cancelled) {
         ShowNotice(doneText, nullptr, JOB_BOX_STYLE);
-        progress.Post(endMessage);
+        PostJobEnd(endMessage);
         return 1;
     }
-    progress.Post(endMessage);
+    PostJobEnd(endMessage);
     if (failure != 0)
         ShowError(failure, nullptr, JOB_BOX_STYLE);
     return 0;

@@ -42,6 +42,14 @@ public:
     // Asks the running job, if any, to stop and waits until it has ended.
     void CancelJobAndWait();
 
+    // Posts msg to the window the jobs report to; false when the system did
+    // not queue it: the window is gone, or its queue is full (Windows takes
+    // at most 10,000 posted messages a thread).
+    virtual bool PostToWindow(UINT msg, WPARAM wParam, LPARAM lParam)
+    {
+        return ::PostMessageW(m_hJobTarget, msg, wParam, lParam) != FALSE;
+    }
+
     static DWORD WINAPI JobThreadProc(LPVOID param);
     int RunSeparateJob();
     int RunMergeJob();
@@ -90,8 +98,12 @@ private:
 
     // A job's last step, once its files are closed: tells the user how it
     // went and posts endMessage (after the success box, before an error box).
-    int FinishJob(CProgress& progress, UINT endMessage, UINT doneText, UINT failure,
-                  bool cancelled);
+    int FinishJob(UINT endMessage, UINT doneText, UINT failure, bool cancelled);
+    // Posts a job's end message until the window has it or is gone.
+    void PostJobEnd(UINT endMessage);
+
+    // How long the job waits before it posts a refused end message again.
+    static constexpr DWORD END_RETRY_PAUSE_MS = 20;
 
     // Waits for the last worker thread to end and closes its handle.
     void ReleaseWorker();

@@ -44,7 +44,7 @@ int CJobControl::RunMergeJob()
             return 0;
         total += ChunkCount(GetFileSize64(m_strListDir + name, INVALID_HANDLE_VALUE));
     }
-    CProgress progress(m_hJobTarget);
+    CProgress progress(*this);
     progress.PostRange(total);
 
     UINT failure = 0;
@@ -71,5 +71,5 @@ int CJobControl::RunMergeJob()
     if (!CloseWritten(result) && failure == 0 && !cancelled)
         failure = IDS_WRITE_RESULT_FAILED;
     buffer.reset();
-    return FinishJob(progress, WM_MERGE_END, IDS_MERGE_DONE, failure, cancelled);
+    return FinishJob(WM_MERGE_END, IDS_MERGE_DONE, failure, cancelled);
 }

@@ -5,20 +5,21 @@
 
 #include <cstdint>
 
+class CJobControl;
+
 class CProgress {
 public:
-    explicit CProgress(HWND target) : m_hTarget(target) {}
+    explicit CProgress(CJobControl& job) : m_job(job) {}
 
     // Posts the range 1 ... total. A total beyond what a message carries is
     // scaled down, and every position with it, so the bar stays true.
     void PostRange(uint64_t total);
-    // Counts one more chunk done and posts the new position.
+    // Counts one more chunk done and posts the new position. A position the
+    // system fails to post is made good by the next one, or by the job's end.
     void PostStep();
-    // Posts msg (an end message) with no arguments.
-    void Post(UINT msg) const;
 
 private:
-    HWND m_hTarget;
+    CJobControl& m_job;
     uint64_t m_nDone = 0;
     unsigned m_nShift = 0;
 };

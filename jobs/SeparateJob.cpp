@@ -34,7 +34,7 @@ int CJobControl::RunSeparateJob()
     const uint64_t blockSize = static_cast<uint64_t>(m_nBlockSize);
     const uint64_t fullBlocks = (size - 1) / blockSize;
     const uint64_t lastSize = size - fullBlocks * blockSize;
-    CProgress progress(m_hJobTarget);
+    CProgress progress(*this);
     progress.PostRange(fullBlocks * ChunkCount(blockSize) + ChunkCount(lastSize));
 
     UINT failure = 0;
@@ -61,12 +61,14 @@ int CJobControl::RunSeparateJob()
             break;
         }
 
+        // A hand-over the system fails to post is carried by the next one,
+        // or by the job's end: each takes every name waiting.
         CLock lock(m_lock);
         m_fileList.push_back(BareName(name));
-        ::PostMessageW(m_hJobTarget, WM_ADD_MERGE_ITEM, 0, 0);
+        PostToWindow(WM_ADD_MERGE_ITEM, 0, 0);
     }
 
     source.Close();
     buffer.reset();
-    return FinishJob(progress, WM_SEPARATE_END, IDS_SEPARATE_DONE, failure, cancelled);
+    return FinishJob(WM_SEPARATE_END, IDS_SEPARATE_DONE, failure, cancelled);
 }

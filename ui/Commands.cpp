@@ -88,15 +88,19 @@ LRESULT CMainDlg::OnMerge(WORD, WORD, HWND, BOOL&)
 
 LRESULT CMainDlg::OnCancelSeparate(WORD, WORD, HWND, BOOL&)
 {
-    if (m_nJobKind == JOB_SEPARATE)
+    if (m_nJobKind == JOB_SEPARATE) {
         CancelJobAndWait();
+        FinishCancelledJob(WM_SEPARATE_END);
+    }
     return 0;
 }
 
 LRESULT CMainDlg::OnCancelMerge(WORD, WORD, HWND, BOOL&)
 {
-    if (m_nJobKind == JOB_MERGE)
+    if (m_nJobKind == JOB_MERGE) {
         CancelJobAndWait();
+        FinishCancelledJob(WM_MERGE_END);
+    }
     return 0;
 }
 

@@ -78,30 +78,19 @@ LRESULT CMainDlg::OnProgressPos(UINT, WPARAM wParam, LPARAM, BOOL&)
     return 0;
 }
 
-// A block name handed over by the separate job. Appended, not sorted in: the
-// names come in block order, which sorting would break past 99,999 blocks.
-// The list is drawn after the last of the names waiting in m_fileList (each
-// has its own message queued behind this one); while the job runs, no more
-// often than every JOB_DRAW_INTERVAL_MS (Wine redraws the list's scroll bar
-// for 4 ms on every change), except for its last block (the bar is full
+// Block names handed over by the separate job. Each message takes every name
+// waiting in m_fileList, in order, so that a message the system failed to
+// post costs nothing: the next one, or the job's end, carries its name.
+// Appended, not sorted in: the names come in block order, which sorting
+// would break past 99,999 blocks. While the job runs the list is drawn no
+// more often than every JOB_DRAW_INTERVAL_MS (Wine redraws the list's scroll
+// bar for 4 ms on every change), except for its last block (the bar is full
 // then). A list left undrawn is drawn by the job's next message: its next
 // position, or its end.
 LRESULT CMainDlg::OnAddMergeItem(UINT, WPARAM, LPARAM, BOOL&)
 {
-    {
-        CLock lock(m_lock);
-        if (!m_fileList.empty()) {
-            if (!m_bListHeld)
-                ::SendMessageW(m_hMergeList, WM_SETREDRAW, FALSE, 0);
-            m_bListHeld = true;
-            ::SendMessageW(m_hMergeList, LB_INSERTSTRING, static_cast<WPARAM>(-1),
-                           reinterpret_cast<LPARAM>(m_fileList.front().c_str()));
-            m_fileList.pop_front();
-        }
-        if (!m_fileList.empty())
-            return 0;
-    }
-    // Drawn without the lock: the job waits for it to hand the next name over.
+    if (!TakeHandedOverNames())
+        return 0;
     const bool barFull = ::SendMessageW(m_hProgress, PBM_GETPOS, 0, 0) >=
                          ::SendMessageW(m_hProgress, PBM_GETRANGE, FALSE, 0);
     if (m_nJobKind == JOB_NONE || barFull)
@@ -109,6 +98,25 @@ LRESULT CMainDlg::OnAddMergeItem(UINT, WPARAM, LPARAM, BOOL&)
     else
         DrawMergeListIfDue();
     return 0;
+}
+
+bool CMainDlg::TakeHandedOverNames()
+{
+    std::deque<CString> names;
+    {
+        CLock lock(m_lock);
+        names.swap(m_fileList);
+    }
+    // Added without the lock: the job waits for it to hand the next name over.
+    if (names.empty())
+        return false;
+    if (!m_bListHeld)
+        ::SendMessageW(m_hMergeList, WM_SETREDRAW, FALSE, 0);
+    m_bListHeld = true;
+    for (const CString& name : names)
+        ::SendMessageW(m_hMergeList, LB_INSERTSTRING, static_cast<WPARAM>(-1),
+                       reinterpret_cast<LPARAM>(name.c_str()));
+    return true;
 }
 
 void CMainDlg::DrawMergeList()
@@ -133,12 +141,27 @@ void CMainDlg::DrawMergeListIfDue()
         DrawMergeList();
 }
 
-LRESULT CMainDlg::OnJobEnd(UINT, WPARAM, LPARAM, BOOL&)
+// The job's end: names still waiting are listed (their own messages may
+// never have been posted), the list is drawn and the bar emptied.
+LRESULT CMainDlg::OnJobEnd(UINT uMsg, WPARAM, LPARAM, BOOL&)
 {
+    if (uMsg == WM_SEPARATE_END)
+        TakeHandedOverNames();
     DrawMergeList();
     ::SendMessageW(m_hProgress, PBM_SETRANGE32, 0, 0);
     ::SendMessageW(m_hProgress, PBM_SETPOS, 0, 0);
     return 0;
+}
+
+void CMainDlg::FinishCancelledJob(UINT endMessage)
+{
+    // What the job posted before it ended is taken now, in order; then the
+    // end, which it may have failed to post while this window waited.
+    MSG msg;
+    while (::PeekMessageW(&msg, m_hWnd, WM_PROGRESS_RANGE, WM_MERGE_END, PM_REMOVE))
+        ::DispatchMessageW(&msg);
+    BOOL handled = TRUE;
+    OnJobEnd(endMessage, 0, 0, handled);
 }
 
 LRESULT CMainDlg::OnAbout(WORD, WORD, HWND, BOOL&)

@@ -49,6 +49,12 @@ public:
     LRESULT OnProgressPos(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnAddMergeItem(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnJobEnd(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    // Moves every name waiting in m_fileList to the end of the merge list,
+    // undrawn; false when none was waiting.
+    bool TakeHandedOverNames();
+    // Ends, in the window, a job that a Cancel has just waited for: the job
+    // does not retry a refused end message once a cancel has been asked for.
+    void FinishCancelledJob(UINT endMessage);
     // Draws the merge list if names were added to it undrawn, the newest
     // selected and in view; DrawMergeListIfDue only when it was last drawn
     // JOB_DRAW_INTERVAL_MS ago or more.

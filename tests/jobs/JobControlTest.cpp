@@ -44,6 +44,16 @@ TEST(JobControl, EveryEndingReturnsToIdle)
     runner.job.m_nCancelAtPoll = 1;
     runner.Run(JOB_MERGE);
     ExpectIdle(runner.job);
+
+    // The window gone: nothing takes the end, and nothing waits for it.
+    runner.job.m_nCancelAtPoll = 0;
+    runner.SetSeparate(dir / L"f.bin", 1024);
+    ASSERT_TRUE(::DestroyWindow(runner.window));
+    ASSERT_TRUE(runner.job.LaunchJob(JOB_SEPARATE));
+    EXPECT_EQ(kSeparated, TakeBox(kNoticeCaption));
+    EXPECT_TRUE(WaitFor([&] { return !runner.job.IsJobRunning(); }))
+        << "the job waits for a window that is gone";
+    ExpectIdle(runner.job);
 }
 
 TEST(JobControl, JobAfterACancelledOneRunsToItsEnd)

@@ -8,8 +8,9 @@
 #include <atomic>
 
 #include "support/Boxes.h"
+#include "support/TestFiles.h"
 
-MainDialogDriver::MainDialogDriver() : m_dialog(new CMainDlg)
+MainDialogDriver::MainDialogDriver(std::unique_ptr<CMainDlg> dialog) : m_dialog(std::move(dialog))
 {
     static std::atomic<bool> controlsReady{false};
     if (!controlsReady.exchange(true)) {
@@ -223,6 +224,27 @@ HWND SubmitFileDialog(const std::wstring& caption, const std::wstring& text)
     ::SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
+    return dialog;
+}
+
+HWND ChooseAllInFileDialog(const std::wstring& caption)
+{
+    HWND dialog = WaitForOwnWindow(caption);
+    HWND view = dialog != nullptr ? ::FindWindowExW(dialog, nullptr, L"SHELLDLL_DefView", nullptr) : nullptr;
+    HWND list = view != nullptr ? ::FindWindowExW(view, nullptr, L"SysListView32", nullptr) : nullptr;
+    if (list == nullptr || !::SetForegroundWindow(dialog))
+        return nullptr;
+    // The dialog moves the focus on its own thread.
+    ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
+    // Wine's file list has no Ctrl+A: there the same selection is made from
+    // the last file back to the first.
+    if (IsWine()) {
+        PressKeys({VK_END});
+        PressKeys({VK_SHIFT, VK_HOME});
+    } else {
+        PressKeys({VK_CONTROL, 'A'});
+    }
+    PressKeys({VK_RETURN});
     return dialog;
 }
 

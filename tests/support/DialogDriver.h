@@ -18,8 +18,9 @@
 
 class MainDialogDriver : public MainWindowControls {
 public:
-    // Opens the dialog and waits until it is shown.
-    MainDialogDriver();
+    // Opens the dialog (dialog: a test's own kind of it) and waits until it
+    // is shown.
+    explicit MainDialogDriver(std::unique_ptr<CMainDlg> dialog = std::make_unique<CMainDlg>());
     // Closes the dialog if it is still open and waits for its thread, within
     // a deadline; what the test left open (a box holding a job, a file
     // dialog) is dismissed as a failure.
@@ -102,6 +103,11 @@ HWND SubmitFileDialog(const std::wstring& caption, const std::wstring& text);
 // Waits for the question box that fileDialog asks (a message box it owns)
 // and presses button (IDYES, IDNO) on it. False when none came up in time.
 bool AnswerQuestion(HWND fileDialog, int button);
+// Chooses every file the open dialog with that caption lists, as a user
+// does with Ctrl+A in its file list and Enter there (Enter in the list does
+// not go through the OK button). Returns the dialog; null
+// when none came up in time or it has no file list.
+HWND ChooseAllInFileDialog(const std::wstring& caption);
 // Cancels the open or save dialog with that caption.
 bool CancelFileDialog(const std::wstring& caption);
 // Makes the open or save dialog with that caption show directory, as a user

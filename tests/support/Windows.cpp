@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <iterator>
 #include <vector>
 
 void PumpMessages()
@@ -153,6 +154,21 @@ bool ClickAt(POINT pt)
     MouseButton(MOUSEEVENTF_LEFTDOWN);
     MouseButton(MOUSEEVENTF_LEFTUP);
     return true;
+}
+
+void PressKeys(std::initializer_list<WORD> keys)
+{
+    std::vector<INPUT> inputs;
+    for (WORD key : keys) {
+        inputs.push_back(INPUT{INPUT_KEYBOARD, {}});
+        inputs.back().ki.wVk = key;
+    }
+    for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) {
+        inputs.push_back(INPUT{INPUT_KEYBOARD, {}});
+        inputs.back().ki.wVk = *key;
+        inputs.back().ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 bool IsAbove(HWND a, HWND b)

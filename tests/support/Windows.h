@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 // How long a test waits for something that should happen at once.
@@ -58,6 +59,9 @@ bool MovePointer(POINT pt);
 void MouseButton(DWORD flags);
 // A real left click at pt (screen).
 bool ClickAt(POINT pt);
+// Presses keys (virtual-key codes) in order, as the user's hand does, and
+// releases them in reverse: {VK_CONTROL, 'A'} is Ctrl+A.
+void PressKeys(std::initializer_list<WORD> keys);
 
 // Whether window a lies above window b (both top-level) in the Z order.
 bool IsAbove(HWND a, HWND b);

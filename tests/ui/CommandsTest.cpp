@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 
 #include "ui/CommandSteps.h"
 
@@ -332,6 +334,64 @@ TEST(JobWindow, AFastSeparationThatFailsListsEveryFinishedBlock)
     ExpectEmptyBar(driver);
     ASSERT_TRUE(DismissBox(box));
     ASSERT_TRUE(driver.WaitIdle());
+}
+
+// Windows refuses a post to a thread whose queue holds 10,000 messages, as it
+// may while the window is stalled behind a fast job. A main window whose
+// job's posts of one message are refused: every one, or the first few.
+class CRefusedPostsDlg : public CMainDlg {
+public:
+    UINT refused = 0;
+    int refusedTries = -1;
+    std::atomic<int> tries{0};
+
+    bool PostToWindow(UINT msg, WPARAM wParam, LPARAM lParam) override
+    {
+        if (msg == refused && (++tries <= refusedTries || refusedTries < 0))
+            return false;
+        return CMainDlg::PostToWindow(msg, wParam, lParam);
+    }
+};
+
+// No refused post loses a block or leaves the window mid-job: every block is
+// listed in block order, the newest selected, and the bar empties, also when
+// the window waited in a Cancel while the job's end was refused.
+TEST(JobWindow, RefusedPostsLoseNoBlockAndTheEndStillComes)
+{
+    TempDir dir;
+    WriteBytes(dir / L"five.bin", MakeBytes(5 * 1024, 8));
+    const std::vector<std::wstring> names = BlockNames(L"five", L".bin", 5);
+    const struct {
+        const char* what;
+        UINT refused;
+        int refusedTries;
+        bool cancelWhileBoxOpen;
+        int tries;
+    } cases[] = {
+        {"every hand-over refused", WM_ADD_MERGE_ITEM, -1, false, 5},
+        {"the end refused three times", WM_SEPARATE_END, 3, false, 4},
+        {"every end refused, Cancel waiting for it", WM_SEPARATE_END, -1, true, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto owned = std::make_unique<CRefusedPostsDlg>();
+        CRefusedPostsDlg& dialog = *owned;
+        dialog.refused = c.refused;
+        dialog.refusedTries = c.refusedTries;
+        MainDialogDriver driver(std::move(owned));
+        driver.SetText(IDC_SOURCE_FILE, dir / L"five.bin");
+        SetBlockSize(driver, L"1", kKilobytes);
+        driver.Click(IDC_SEPARATE);
+        const ShownBox box = WaitForBox(kNoticeCaption, kLongJobMs);
+        ASSERT_TRUE(box);
+        if (c.cancelWhileBoxOpen)
+            driver.Click(IDC_CANCEL_SEPARATE);
+        ASSERT_TRUE(DismissBox(box.window));
+        ASSERT_TRUE(driver.WaitIdle());
+        ExpectNewestListed(driver, names);
+        ExpectEmptyBar(driver);
+        EXPECT_GE(dialog.tries, c.tries);
+    }
 }
 
 TEST(CancelCommand, EachCancelStopsOnlyAJobOfItsOwnGroup)
