@@ -1,6 +1,22 @@
 #include "jobs/JobFiles.h"
 
+#include <cstring>
+
 #include "app/Handles.h"
+
+namespace {
+
+// GetFileInformationByHandleEx's FileIdInfo class and what it fills in
+// (FILE_ID_INFO), which the headers declare only for Windows 8 and later:
+// the program runs on Windows 7 too, where the call fails and the 64-bit
+// index stands in.
+constexpr FILE_INFO_BY_HANDLE_CLASS FILE_ID_INFO_CLASS = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
+struct FileIdInfo {
+    ULONGLONG VolumeSerialNumber;
+    BYTE FileId[16];
+};
+
+} // namespace
 
 uint64_t GetFileSize64(const CString& path, HANDLE file)
 {
@@ -54,6 +70,11 @@ bool GetFileIdentity(const CString& path, FileIdentity& identity)
     BY_HANDLE_FILE_INFORMATION info;
     if (!file.IsValid() || !::GetFileInformationByHandle(file, &info))
         return false;
+    FileIdInfo id;
+    if (::GetFileInformationByHandleEx(file, FILE_ID_INFO_CLASS, &id, sizeof(id))) {
+        identity.volumeSerial = id.VolumeSerialNumber;
+        std::memcpy(identity.fileId, id.FileId, sizeof(identity.fileId));
+    }
     identity.volume = info.dwVolumeSerialNumber;
     identity.indexHigh = info.nFileIndexHigh;
     identity.indexLow = info.nFileIndexLow;
@@ -79,9 +100,21 @@ CString GetFinalPath(HANDLE file, const CString& path)
     return length == 0 || length >= size ? path : full.substr(0, length);
 }
 
+bool FileIdentity::IsIdKnown() const
+{
+    static const BYTE none[sizeof(fileId)] = {};
+    return volumeSerial != 0 && std::memcmp(fileId, none, sizeof(fileId)) != 0;
+}
+
 bool FileIdentity::IsSameFile(const FileIdentity& other) const
 {
-    if (IsKnown() && other.IsKnown())
+    if (IsIdKnown() && other.IsIdKnown())
+        return volumeSerial == other.volumeSerial &&
+               std::memcmp(fileId, other.fileId, sizeof(fileId)) == 0;
+    if (IsIndexKnown() && other.IsIndexKnown())
         return volume == other.volume && indexHigh == other.indexHigh && indexLow == other.indexLow;
-    return !finalPath.empty() && ::lstrcmpiW(finalPath.c_str(), other.finalPath.c_str()) == 0;
+    // Paths compare as the file system compares names: ordinal, case folded
+    // (a locale's rules would make two different names equal, or miss one).
+    return !finalPath.empty() &&
+           ::CompareStringOrdinal(finalPath.c_str(), -1, other.finalPath.c_str(), -1, TRUE) == CSTR_EQUAL;
 }

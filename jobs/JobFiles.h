@@ -31,16 +31,22 @@ HANDLE CreateOrTruncate(const CString& path);
 bool PathExists(const CString& path);
 
 // What makes a file the same file however its path is written (letter
-// case, short names, "..", hard links): its volume and its index there.
-// Some file systems report an index of 0 (or a volume serial of 0) for
-// every file; there the path the system resolves the file to stands in.
+// case, short names, "..", hard links). Best its volume's 64-bit serial and
+// its 128-bit id there, which every file system of Windows 8 and later
+// gives (ReFS's 64-bit index is not unique); else the volume's 32-bit serial
+// and the 64-bit index; and where even those are 0 (some file systems report
+// an index of 0, or no serial, for every file), the path the system resolves
+// the file to.
 struct FileIdentity {
+    ULONGLONG volumeSerial = 0;
+    BYTE fileId[16] = {};
     DWORD volume = 0;
     DWORD indexHigh = 0;
     DWORD indexLow = 0;
     CString finalPath;
 
-    bool IsKnown() const { return volume != 0 && (indexHigh != 0 || indexLow != 0); }
+    bool IsIdKnown() const;
+    bool IsIndexKnown() const { return volume != 0 && (indexHigh != 0 || indexLow != 0); }
     bool IsSameFile(const FileIdentity& other) const;
 };
 

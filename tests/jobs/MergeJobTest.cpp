@@ -2,6 +2,8 @@
 // way it stops.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "app/Handles.h"
 #include "support/JobRunner.h"
 #include "support/TestFiles.h"
@@ -160,11 +162,12 @@ TEST(MergeJobErrors, ResultThatIsOneOfTheFilesIsRefusedUntouched)
     }
 }
 
-// Some file systems report a file index of 0 for every file, or no volume
-// serial, so that files of two such volumes can share serial and index.
-// There the paths the files resolve to decide: a result that is another
+// ReFS's 64-bit file index is not unique: there the 128-bit id decides. Some
+// file systems report an index of 0 for every file, or no volume serial, so
+// that files of two such volumes can share serial and index: there the
+// paths the files resolve to decide. Either way a result that is another
 // file is merged, one that is a listed file is still refused.
-TEST(MergeJobErrors, WithoutFileIndexTheResolvedPathsDecide)
+TEST(MergeJobErrors, WhereTheFileIndexIsNotUniqueTheIdOrThePathDecides)
 {
     TempDir dir;
     ASSERT_TRUE(::CreateDirectoryW((dir / L"sub").c_str(), nullptr));
@@ -176,8 +179,21 @@ TEST(MergeJobErrors, WithoutFileIndexTheResolvedPathsDecide)
         void (*alter)(FileIdentity&);
     };
     const Case cases[] = {
-        {"file index 0", [](FileIdentity& id) { id.indexHigh = id.indexLow = 0; }},
-        {"volume serial 0, index 7", [](FileIdentity& id) {
+        {"one 64-bit index for every file, 128-bit ids", [](FileIdentity& id) {
+             if (!id.IsIdKnown()) {  // where the file system gives no 128-bit id
+                 id.volumeSerial = id.volume;
+                 std::memcpy(id.fileId, &id.indexLow, sizeof(id.indexLow));
+                 std::memcpy(id.fileId + 4, &id.indexHigh, sizeof(id.indexHigh));
+             }
+             id.indexHigh = 0;
+             id.indexLow = 7;
+         }},
+        {"no 128-bit id, file index 0", [](FileIdentity& id) {
+             id.volumeSerial = 0;
+             id.indexHigh = id.indexLow = 0;
+         }},
+        {"no 128-bit id, volume serial 0, index 7", [](FileIdentity& id) {
+             id.volumeSerial = 0;
              id.volume = 0;
              id.indexHigh = 0;
              id.indexLow = 7;
