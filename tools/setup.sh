@@ -15,9 +15,10 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 arch="${1:-$(bash "$here/arch.sh")}"
 
-# python3-minimal runs the benchmark's native reference loop (tools/bench.sh).
+# python3 runs the benchmark's native reference loop (tools/bench.sh) and reads the
+# shipped exe's resources back (tests/shipped).
 packages=(g++-mingw-w64-i686-posix mingw-w64-i686-dev xvfb xauth x11-utils imagemagick cmake googletest
-          fonts-liberation2 fonts-wine python3-minimal)
+          fonts-liberation2 fonts-wine python3)
 case "$arch" in
     x86) packages+=(wine wine32:i386 wine64) ;;
     x64) packages+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64) ;;

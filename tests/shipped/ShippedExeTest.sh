@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Reads the program that ships back from the file, on any machine (it needs no
 # Wine): a 32-bit x86 GUI image that imports only system DLLs and carries the
-# manifest, both dialog templates, the string table, the icon and the cursor.
+# manifest, both dialog templates, the string table, the icon and the cursor;
+# and a manifest that Windows' loader accepts (ShippedResources.py).
 #
-#   ShippedExeTest.sh OBJDUMP EXE
+#   ShippedExeTest.sh OBJDUMP EXE X64_MANIFEST
 set -u
 objdump="$1"
 exe="$2"
+x64_manifest="$3"
 failures=0
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
@@ -35,9 +37,7 @@ for want in "5:200 dialog template 200 (main)" "5:201 dialog template 201 (About
     grep -qx "${want%% *}" <<<"$resources" || fail "no ${want#* }"
 done
 grep -q '^6:' <<<"$resources" || fail "no string table"
-# The manifest binds version 6.0.0.0 of the common controls for x86.
-grep -aq 'name="Microsoft.Windows.Common-Controls"' "$exe" || fail "the manifest does not name the common controls"
-grep -aq 'processorArchitecture="x86"' "$exe" || fail "the manifest is not for x86"
+python3 "$(dirname "$0")/ShippedResources.py" "$exe" "$x64_manifest" || failures=$((failures + $?))
 
 if [ "$failures" -eq 0 ]; then
     echo "$exe: i386 GUI image; imports $(tr '\n' ' ' <<<"$imports"); carries every resource"
