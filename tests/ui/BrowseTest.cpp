@@ -3,6 +3,7 @@
 // refusal of all of these while a job runs.
 #include <windows.h>
 #include <winioctl.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -258,40 +259,56 @@ TEST(Browse, MergeSelectionOrdersRunsOfDigitsByTheirNumber)
 }
 
 // A selection far beyond the dialog's first buffer (67,600 characters)
-// reaches the list whole and in order: 12,000 blocks, each chosen in the real
-// dialog. The list fills in one pass; how long it takes is reported.
-TEST(Browse, TwelveThousandChosenBlocksAllReachTheList)
+// reaches the list whole and in order, chosen in the real dialog: 12,000
+// blocks typed into its file name field and OK pressed; and 600 blocks of
+// long names chosen with Ctrl+A in its file list and Enter there, which does
+// not go through the OK button (fewer: Wine's dialog takes time growing with
+// the square of the count to select a range). The list fills in one pass;
+// how long it takes is reported.
+TEST(Browse, ThousandsOfChosenBlocksAllReachTheList)
 {
-    TempDir dir;
-    const Names blocks = BlockNames(L"twelve-thousand", L".bin", 12000);
-    LayOutFiles(dir.Path(), blocks);
-    Names typed = blocks;
-    std::shuffle(typed.begin(), typed.end(), std::mt19937(20261208));
-    std::wstring text;
-    size_t characters = 0;
-    for (const std::wstring& name : typed) {
-        text += L"\"" + name + L"\" ";
-        characters += name.size() + 1;
-    }
-    ASSERT_GT(characters, 240000u);
+    const struct {
+        const char* how;
+        bool typing;
+        std::wstring stem;
+        int count;
+    } cases[] = {
+        {"typed, OK", true, L"twelve-thousand", 12000},
+        {"Ctrl+A, Enter", false, L"six-hundred-blocks-" + std::wstring(120, L'x'), 600},
+    };
     MainDialogDriver driver;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        TempDir dir;
+        const Names blocks = BlockNames(c.stem, L".bin", c.count);
+        LayOutFiles(dir.Path(), blocks);
+        Names typed = blocks;
+        std::shuffle(typed.begin(), typed.end(), std::mt19937(20261208));
+        std::wstring text;
+        size_t characters = 0;
+        for (const std::wstring& name : typed) {
+            text += L"\"" + name + L"\" ";
+            characters += name.size() + 1;
+        }
+        ASSERT_GT(characters, 80000u);
 
-    driver.Click(IDC_BROWSE_MERGE);
-    ASSERT_TRUE(ShowFolderInFileDialog(L"Open", dir.Path()));
-    HWND open = SubmitFileDialog(L"Open", text);
-    ASSERT_NE(nullptr, open);
-    ASSERT_TRUE(WaitFor([open] { return !::IsWindow(open); }, kLongJobMs))
-        << "the dialog did not take the selection";
-    const auto closed = std::chrono::steady_clock::now();
-    ASSERT_TRUE(driver.Sync(kLongJobMs));
-    const double fillSeconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - closed).count();
+        driver.SendToItem(IDC_MERGE_LIST, LB_RESETCONTENT);
+        driver.Click(IDC_BROWSE_MERGE);
+        ASSERT_TRUE(ShowFolderInFileDialog(L"Open", dir.Path()));
+        HWND open = c.typing ? SubmitFileDialog(L"Open", text) : ChooseAllInFileDialog(L"Open");
+        ASSERT_NE(nullptr, open);
+        ASSERT_TRUE(WaitFor([open] { return !::IsWindow(open); }, kLongJobMs))
+            << "the dialog did not take the selection";
+        const auto closed = std::chrono::steady_clock::now();
+        ASSERT_TRUE(driver.Sync(kLongJobMs));
+        const double fillSeconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - closed).count();
 
-    EXPECT_EQ(blocks, driver.ListItems());
-    EXPECT_EQ(dir.Path(), ListDir(driver));
-    RecordProperty("fill_seconds", std::to_string(fillSeconds));
-    std::printf("%zu names, %zu characters: the list filled in %.2f s\n", blocks.size(), characters,
-                fillSeconds);
+        EXPECT_EQ(blocks, driver.ListItems());
+        EXPECT_EQ(dir.Path(), ListDir(driver));
+        std::printf("%zu names, %zu characters: the list filled in %.2f s\n", blocks.size(),
+                    characters, fillSeconds);
+    }
     CancelFileDialogs();
 }
 
