@@ -39,6 +39,9 @@ grep -q '^6:' <<<"$resources" || fail "no string table"
 grep -aq 'name="Microsoft.Windows.Common-Controls"' "$exe" || fail "the manifest does not name the common controls"
 grep -aq 'processorArchitecture="x86"' "$exe" || fail "the manifest is not for x86"
 
+# The version resource and what the manifest declares to Windows.
+python3 "$(dirname "$0")/ShippedDetails.py" "$exe" || failures=$((failures + 1))
+
 if [ "$failures" -eq 0 ]; then
     echo "$exe: i386 GUI image; imports $(tr '\n' ' ' <<<"$imports"); carries every resource"
 fi
