@@ -101,6 +101,7 @@ DWORD WINAPI CJobControl::JobThreadProc(LPVOID param)
     default:
         break;
     }
+    job->LetSystemSleep();
 
     {
         CLock lock(job->m_lock);
@@ -114,6 +115,7 @@ DWORD WINAPI CJobControl::JobThreadProc(LPVOID param)
 CJobControl::CopyResult CJobControl::CopyChunks(HANDLE source, HANDLE target, uint64_t size,
                                                 unsigned char* buffer, CProgress& progress)
 {
+    KeepSystemAwake();
     for (uint64_t left = size; left > 0;) {
         if (CancelRequested())
             return CopyResult::Cancelled;
@@ -146,6 +148,7 @@ bool CJobControl::TakeCopyResult(CopyResult copied, UINT readFailed, UINT writeF
 int CJobControl::FinishJob(CProgress& progress, UINT endMessage, UINT doneText, UINT failure,
                            bool cancelled)
 {
+    LetSystemSleep();
     if (failure == 0 && !cancelled) {
         ShowNotice(doneText, nullptr, JOB_BOX_STYLE);
         progress.Post(endMessage);
