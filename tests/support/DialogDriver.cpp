@@ -9,8 +9,11 @@
 
 #include "support/Boxes.h"
 
-MainDialogDriver::MainDialogDriver() : m_dialog(new CMainDlg)
+MainDialogDriver::MainDialogDriver(const std::function<void(CMainDlg&)>& prepare)
+    : m_dialog(new CMainDlg)
 {
+    if (prepare)
+        prepare(*m_dialog);
     static std::atomic<bool> controlsReady{false};
     if (!controlsReady.exchange(true)) {
         INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -18,8 +19,9 @@
 
 class MainDialogDriver : public MainWindowControls {
 public:
-    // Opens the dialog and waits until it is shown.
-    MainDialogDriver();
+    // Opens the dialog and waits until it is shown; prepare, if given, sees
+    // the dialog object first (to put stand-ins in).
+    explicit MainDialogDriver(const std::function<void(CMainDlg&)>& prepare = {});
     // Closes the dialog if it is still open and waits for its thread, within
     // a deadline; what the test left open (a box holding a job, a file
     // dialog) is dismissed as a failure.
