@@ -101,6 +101,7 @@ DWORD WINAPI CJobControl::JobThreadProc(LPVOID param)
     default:
         break;
     }
+    job->LetSystemSleep();
 
     {
         CLock lock(job->m_lock);
@@ -127,6 +128,7 @@ void CJobControl::PostJobEnd(UINT endMessage)
 CJobControl::CopyResult CJobControl::CopyChunks(HANDLE source, HANDLE target, uint64_t size,
                                                 unsigned char* buffer, CProgress& progress)
 {
+    KeepSystemAwake();
     for (uint64_t left = size; left > 0;) {
         if (CancelRequested())
             return CopyResult::Cancelled;
@@ -158,6 +160,7 @@ bool CJobControl::TakeCopyResult(CopyResult copied, UINT readFailed, UINT writeF
 
 int CJobControl::FinishJob(UINT endMessage, UINT doneText, UINT failure, bool cancelled)
 {
+    LetSystemSleep();
     if (failure == 0 && !cancelled) {
         ShowNotice(doneText, nullptr, JOB_BOX_STYLE);
         PostJobEnd(endMessage);

@@ -75,6 +75,11 @@ protected:
     // Closes a written file; false when the close failed, and with it the
     // last write-back.
     virtual bool CloseWritten(CHandle& file) { return file.Close(); }
+    // Sets the worker thread's execution state (KeepAwake.cpp).
+    virtual EXECUTION_STATE SetExecutionState(EXECUTION_STATE flags)
+    {
+        return ::SetThreadExecutionState(flags);
+    }
     // What makes the file at path the file it is (see FileIdentity).
     virtual bool IdentifyFile(const CString& path, FileIdentity& identity)
     {
@@ -107,6 +112,12 @@ private:
 
     // Waits for the last worker thread to end and closes its handle.
     void ReleaseWorker();
+
+    // Keeps the system out of sleep from the job's first chunk until it
+    // tells how it went (KeepAwake.cpp); worker thread only.
+    void KeepSystemAwake();
+    void LetSystemSleep();
+    bool m_bKeepingAwake = false;
 
     HWND m_hJobTarget = nullptr;
     CHandle m_hThread;

@@ -112,6 +112,50 @@ forget_own_frame() {
     FRAME_SET=""
 }
 
+# Runs the program at N dots per inch (the prefix's LogPixels) until cleanup
+# puts the prefix back as it was. Call it before start_program.
+DPI_KEY='HKCU\Control Panel\Desktop'
+DPI_SET=""
+set_dpi() {
+    local old
+    old="$(WINEDEBUG=-all "$RUN_BUILD/wine-run" reg query "$DPI_KEY" /v LogPixels 2>/dev/null \
+           | awk '/LogPixels/ { print $NF }' | tr -d '\r')"
+    wine_reg add "$DPI_KEY" /v LogPixels /t REG_DWORD /d "$1" /f || die "could not set LogPixels"
+    DPI_SET="${old:-none}"
+}
+
+forget_dpi() {
+    case "$DPI_SET" in
+        "") ;;
+        none) wine_reg delete "$DPI_KEY" /v LogPixels /f ;;
+        *) wine_reg add "$DPI_KEY" /v LogPixels /t REG_DWORD /d "$((DPI_SET))" /f ;;
+    esac
+    DPI_SET=""
+}
+
+# Clicks, as the user would, the point at fractions fx, fy of the width and
+# the height of the window found last (XTest, through the X libraries
+# themselves).
+click_in_window() {
+    local geometry w h x y
+    geometry="$(window_geometry)"
+    IFS='x+' read -r w h x y <<<"$geometry"
+    python3 - "$((x + w * $1 / 1000))" "$((y + h * $2 / 1000))" <<'PY' || die "could not click"
+import ctypes, sys
+x11 = ctypes.CDLL("libX11.so.6")
+xtst = ctypes.CDLL("libXtst.so.6")
+x11.XOpenDisplay.restype = ctypes.c_void_p
+display = ctypes.c_void_p(x11.XOpenDisplay(None))
+if not display:
+    sys.exit(1)
+xtst.XTestFakeMotionEvent(display, -1, int(sys.argv[1]), int(sys.argv[2]), 0)
+xtst.XTestFakeButtonEvent(display, 1, 1, 0)
+xtst.XTestFakeButtonEvent(display, 1, 0, 0)
+x11.XFlush(display)
+x11.XCloseDisplay(display)
+PY
+}
+
 start_program() {
     setsid "$RUN_BUILD/wine-run" "$RUN_BUILD/kestrane.exe" >"$RUN_TMP/wine.log" 2>&1 &
     PROGRAM_PID=$!
@@ -131,7 +175,7 @@ wait_for_window() {
     while :; do
         program_alive || die "kestrane.exe ended before its window appeared: $(tail -5 "$RUN_TMP/wine.log")"
         for id in $(xwininfo -root -tree 2>/dev/null \
-                    | awk -v t="\"$WINDOW_TITLE\":" '$2 == t { print $1 }'); do
+                    | awk -v t=" \"$WINDOW_TITLE\": " 'index($0, t) { print $1 }'); do
             if xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable'; then
                 WINDOW_ID="$id"
                 forget_own_frame
@@ -200,6 +244,7 @@ cleanup() {
     fi
     if [ -n "$XVFB_PID" ]; then
         forget_own_frame
+        forget_dpi
         # Let Wine's processes for this prefix end while their display still
         # exists; a Wine started meanwhile elsewhere bounds the wait.
         (. "$RUN_BUILD/wine-env" && timeout 20 "$WINESERVER" -w 2>/dev/null)

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "app/MessageBoxes.h"
 
 static const int kLinkIds[3] = {IDC_HOME_PAGE, IDC_SUPPORT_MAIL, IDC_SALES_MAIL};
@@ -12,7 +14,11 @@ LRESULT CAboutDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
     CenterWindow();
 
     // Each underline rectangle is its link in client coordinates, reaching
-    // 2 pixels below it.
+    // 2 pixels below it at 96 DPI, as many more as the DPI has more; the
+    // underline is as many pixels thick as the DPI has 96s.
+    const int dpi = ScreenDpi();
+    const int reach = ::MulDiv(2, dpi, 96);
+    m_nLineWidth = std::max(1, ::MulDiv(1, dpi, 96));
     for (int i = 0; i < 3; ++i) {
         RECT rc = {};
         ::GetWindowRect(GetDlgItem(kLinkIds[i]), &rc);
@@ -20,7 +26,7 @@ LRESULT CAboutDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
         POINT bottomRight = {rc.right, rc.bottom};
         if (::ScreenToClient(m_hWnd, &topLeft))
             ::ScreenToClient(m_hWnd, &bottomRight);
-        m_rcLinks[i] = {topLeft.x, topLeft.y, bottomRight.x, bottomRight.y + 2};
+        m_rcLinks[i] = {topLeft.x, topLeft.y, bottomRight.x, bottomRight.y + reach};
     }
     return 1;
 }
@@ -32,13 +38,27 @@ LRESULT CAboutDlg::OnPaint(UINT, WPARAM, LPARAM, BOOL&)
     HPEN pen = ::CreatePen(PS_SOLID, 1, kLinkColor);
     HGDIOBJ oldPen = ::SelectObject(dc, pen);
     for (const RECT& rc : m_rcLinks) {
-        ::MoveToEx(dc, rc.left, rc.bottom, nullptr);
-        ::LineTo(dc, rc.right - 1, rc.bottom);
+        for (int row = 0; row < m_nLineWidth; ++row) {
+            ::MoveToEx(dc, rc.left, rc.bottom + row, nullptr);
+            ::LineTo(dc, rc.right - 1, rc.bottom + row);
+        }
     }
     ::SelectObject(dc, oldPen);
     ::DeleteObject(pen);
     ::EndPaint(m_hWnd, &ps);
     return 0;
+}
+
+// The DPI the box is laid out at: the system's (the program is aware of the
+// system's DPI, not of each monitor's). 96 where the screen can't be asked.
+int CAboutDlg::ScreenDpi()
+{
+    HDC dc = ::GetDC(nullptr);
+    if (dc == nullptr)
+        return 96;
+    const int dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
+    ::ReleaseDC(nullptr, dc);
+    return dpi > 0 ? dpi : 96;
 }
 
 LRESULT CAboutDlg::OnCtlColorStatic(UINT, WPARAM wParam, LPARAM lParam, BOOL&)

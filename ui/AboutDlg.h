@@ -48,8 +48,12 @@ private:
     // Opens "mailto:" + the text of link id + the mail subject.
     void OpenMail(int id);
 
+    static int ScreenDpi();
+
     // The underline rectangle of each link, in the order IDC_HOME_PAGE,
     // IDC_SUPPORT_MAIL, IDC_SALES_MAIL: the link control's rectangle in client
-    // coordinates, 2 pixels taller. Right and bottom are exclusive.
+    // coordinates, 2 pixels taller at 96 DPI. Right and bottom are exclusive.
     RECT m_rcLinks[3] = {};
+    // How many pixel rows an underline takes: 1 at 96 DPI.
+    int m_nLineWidth = 1;
 };

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "ui/AboutDlg.h"
 
 LRESULT CMainDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
@@ -29,6 +31,11 @@ LRESULT CMainDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
     m_hProgress = GetDlgItem(IDC_PROGRESS);
 
     InitJobState(m_hWnd);
+    // The shell runs at the user's level: let its word through when this
+    // program runs with more rights.
+    if (CTaskbarProgress::ButtonCreatedMessage() != 0)
+        ::ChangeWindowMessageFilterEx(m_hWnd, CTaskbarProgress::ButtonCreatedMessage(),
+                                      MSGFLT_ALLOW, nullptr);
     return 1;
 }
 
@@ -51,6 +58,7 @@ LRESULT CMainDlg::OnKByte(WORD, WORD, HWND, BOOL&)
 LRESULT CMainDlg::OnProgressRange(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
 {
     ::SendMessageW(m_hProgress, PBM_SETRANGE32, wParam, lParam);
+    m_pTaskbar->Begin();
     return 0;
 }
 
@@ -72,6 +80,7 @@ LRESULT CMainDlg::OnProgressPos(UINT, WPARAM wParam, LPARAM, BOOL&)
     MSG newer;
     if (due && !::PeekMessageW(&newer, m_hWnd, WM_PROGRESS_POS, WM_PROGRESS_POS, PM_NOREMOVE)) {
         ::SendMessageW(m_hProgress, PBM_SETPOS, wParam, 0);
+        ShowProgressOnTaskbar();
         m_nProgressDrawnAt = now;
     }
     DrawMergeListIfDue();
@@ -150,6 +159,7 @@ LRESULT CMainDlg::OnJobEnd(UINT uMsg, WPARAM, LPARAM, BOOL&)
     DrawMergeList();
     ::SendMessageW(m_hProgress, PBM_SETRANGE32, 0, 0);
     ::SendMessageW(m_hProgress, PBM_SETPOS, 0, 0);
+    m_pTaskbar->Clear();
     return 0;
 }
 
@@ -162,6 +172,41 @@ void CMainDlg::FinishCancelledJob(UINT endMessage)
         ::DispatchMessageW(&msg);
     BOOL handled = TRUE;
     OnJobEnd(endMessage, 0, 0, handled);
+}
+
+// (Were the message not registered, 0 would stand for it: WM_NULL is not it.)
+LRESULT CMainDlg::OnTaskbarButtonCreated(UINT uMsg, WPARAM, LPARAM, BOOL& bHandled)
+{
+    if (uMsg == WM_NULL) {
+        bHandled = FALSE;
+        return 0;
+    }
+    m_pTaskbar->Attach(m_hWnd);
+    return 0;
+}
+
+// The taskbar list goes with the window, on its thread.
+LRESULT CMainDlg::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled)
+{
+    m_pTaskbar->Detach();
+    bHandled = FALSE;
+    return 0;
+}
+
+// The button shows what the bar shows: the position's share of the range. A
+// range of one step is full at its step.
+void CMainDlg::ShowProgressOnTaskbar()
+{
+    PBRANGE range = {};
+    ::SendMessageW(m_hProgress, PBM_GETRANGE, TRUE, reinterpret_cast<LPARAM>(&range));
+    const LONGLONG pos = ::SendMessageW(m_hProgress, PBM_GETPOS, 0, 0);
+    if (range.iHigh <= range.iLow) {
+        m_pTaskbar->Show(pos >= range.iHigh ? 1 : 0, 1);
+        return;
+    }
+    const LONGLONG done = std::min<LONGLONG>(std::max<LONGLONG>(pos, range.iLow), range.iHigh);
+    m_pTaskbar->Show(static_cast<ULONGLONG>(done - range.iLow),
+                     static_cast<ULONGLONG>(range.iHigh - range.iLow));
 }
 
 LRESULT CMainDlg::OnAbout(WORD, WORD, HWND, BOOL&)

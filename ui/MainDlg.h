@@ -5,10 +5,13 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "app/DialogImpl.h"
 #include "jobs/JobControl.h"
 #include "jobs/WorkerMessages.h"
 #include "res/resource.h"
+#include "ui/TaskbarProgress.h"
 
 class CMainDlg : public CDialogImpl<CMainDlg>, public CJobControl {
 public:
@@ -36,6 +39,8 @@ public:
         MESSAGE_HANDLER(WM_ADD_MERGE_ITEM, OnAddMergeItem)
         MESSAGE_HANDLER(WM_SEPARATE_END, OnJobEnd)
         MESSAGE_HANDLER(WM_MERGE_END, OnJobEnd)
+        MESSAGE_HANDLER(CTaskbarProgress::ButtonCreatedMessage(), OnTaskbarButtonCreated)
+        MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
     END_MSG_MAP()
 
     // The window: opening, the unit choice, About (MainDlg.cpp)
@@ -60,6 +65,11 @@ public:
     // JOB_DRAW_INTERVAL_MS ago or more.
     void DrawMergeList();
     void DrawMergeListIfDue();
+
+    // The taskbar button, a copy of the bar while a job runs (MainDlg.cpp)
+    LRESULT OnTaskbarButtonCreated(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    LRESULT OnDestroy(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    void ShowProgressOnTaskbar();
 
     // Starting and stopping jobs, and closing (Commands.cpp)
     LRESULT OnSeparate(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
@@ -93,4 +103,7 @@ public:
     bool m_bListHeld = false;
     ULONGLONG m_nListDrawnAt = 0;
     ULONGLONG m_nProgressDrawnAt = 0;
+    // The taskbar button's progress; tests put a stand-in here before the
+    // window is made.
+    std::unique_ptr<CTaskbarProgress> m_pTaskbar = std::make_unique<CTaskbarProgress>();
 };

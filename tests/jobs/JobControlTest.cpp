@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "support/JobRunner.h"
 #include "support/TestFiles.h"
@@ -54,6 +55,60 @@ TEST(JobControl, EveryEndingReturnsToIdle)
     EXPECT_TRUE(WaitFor([&] { return !runner.job.IsJobRunning(); }))
         << "the job waits for a window that is gone";
     ExpectIdle(runner.job);
+}
+
+// While a job copies, the system may not sleep (the display may); the hold
+// is given back before the job's box, and on every way the job ends. A job
+// that copies nothing never takes it. Where the hold can't be taken the job
+// runs as it would without it.
+TEST(JobControl, SystemKeptAwakeWhileAJobCopiesNotWhileItsBoxWaits)
+{
+    const std::vector<EXECUTION_STATE> held = {ES_CONTINUOUS | ES_SYSTEM_REQUIRED, ES_CONTINUOUS};
+    struct Case {
+        const char* what;
+        JobKind kind;
+        const wchar_t* source;  // to separate, or the one file to merge
+        int cancelAtPoll, failFlushAt;
+        bool failToHold;
+        std::vector<EXECUTION_STATE> states;
+        std::wstring box;
+    };
+    const Case cases[] = {
+        {"separation", JOB_SEPARATE, L"f.bin", 0, 0, false, held, NoticeBox(kSeparated)},
+        {"merge", JOB_MERGE, L"f.bin", 0, 0, false, held, NoticeBox(kMerged)},
+        {"cancel", JOB_SEPARATE, L"f.bin", 2, 0, false, held, L""},
+        {"failed write", JOB_MERGE, L"f.bin", 0, 2, false, held, ErrorBox(kCantWriteResult)},
+        {"source missing", JOB_SEPARATE, L"missing", 0, 0, false, {}, ErrorBox(kCantOpenSource)},
+        {"file to merge missing", JOB_MERGE, L"missing", 0, 0, false, {},
+         ErrorBox(kCantOpenMerged)},
+        {"empty source", JOB_SEPARATE, L"empty", 0, 0, false, {}, L""},
+        {"hold refused", JOB_SEPARATE, L"f.bin", 0, 0, true, held, NoticeBox(kSeparated)},
+    };
+    TempDir dir;
+    WriteBytes(dir / L"f.bin", MakeBytes(3 * 1048576 + 5, 1));
+    WriteBytes(dir / L"empty", {});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        JobRunner runner;
+        if (c.kind == JOB_SEPARATE)
+            runner.SetSeparate(dir / c.source, 1048576);
+        else
+            runner.SetMerge(dir.Path(), {c.source}, dir / L"out");
+        runner.job.m_nCancelAtPoll = c.cancelAtPoll;
+        runner.job.m_nFailFlushAt = c.failFlushAt;
+        runner.job.m_bFailExecutionState = c.failToHold;
+        std::wstring box;
+        bool boxWhileHeld = false;
+        runner.Run(c.kind, [&](const std::wstring& event) {
+            if (event.compare(0, 4, L"box ") == 0) {
+                box = event;
+                boxWhileHeld = (runner.job.m_nExecutionState & ES_SYSTEM_REQUIRED) != 0;
+            }
+        });
+        EXPECT_EQ(c.states, runner.job.m_executionStates);
+        EXPECT_EQ(c.box, box);
+        EXPECT_FALSE(boxWhileHeld);
+    }
 }
 
 TEST(JobControl, JobAfterACancelledOneRunsToItsEnd)

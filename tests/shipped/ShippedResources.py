@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Reads the resources of the program that ships back from its file, as the
-Windows loader finds them, and checks what the loader needs of them.
+Windows loader and Explorer find them, and checks what they need of them.
 
     ShippedResources.py EXE X64_MANIFEST
 
@@ -10,7 +10,12 @@ manifest is not well-formed XML or names its assembly or a dependency wrongly
 checked here: the program's identity (win32, a name, a four-part version,
 x86), the dependency on the common controls 6.0.0.0 for x86 with Microsoft's
 public key token, running as the invoker, and that the manifest of the x86-64
-test build differs in processorArchitecture only.
+test build differs in processorArchitecture only; and what it declares beyond
+that: the Windows versions from 7 to 11, and awareness of the system's DPI.
+
+The version resource, which Explorer shows in a file's Details: version
+1.0.0.0, the product's names and the About box's company and copyright, in US
+English, Unicode.
 
 Prints one line per failure and exits with their count."""
 import re
@@ -18,9 +23,28 @@ import struct
 import sys
 import xml.etree.ElementTree as ET
 
+RT_VERSION = 16
 RT_MANIFEST = 24
 ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
 ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
+COMPATIBILITY = "{urn:schemas-microsoft-com:compatibility.v1}"
+WINDOWS_SETTINGS = "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}"
+SUPPORTED_OS = {
+    "Windows 10 and 11": "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+    "Windows 8.1": "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+    "Windows 8": "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+    "Windows 7": "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+}
+VERSION_STRINGS = {
+    "ProductName": "Kestrane",
+    "FileVersion": "1.0.0.0",
+    "ProductVersion": "1.0.0.0",
+    "InternalName": "kestrane.exe",
+    "OriginalFilename": "kestrane.exe",
+    "CompanyName": "Kestrane authors",
+    "LegalCopyright": "Copyright (C) 2026 Kestrane authors",
+}
+US_ENGLISH_UNICODE = (0x0409, 1200)
 
 
 def read_resources(path):
@@ -89,11 +113,73 @@ def check_manifest(manifest, x64_manifest, fail):
                      % ((ASM_V3,) * 4)), "requestedExecutionLevel", level="asInvoker",
            uiAccess="false")
 
+    declared = {e.get("Id", "").lower()
+                for e in root.iterfind("%scompatibility/%sapplication/%ssupportedOS"
+                                       % ((COMPATIBILITY,) * 3))}
+    for name, guid in SUPPORTED_OS.items():
+        if guid not in declared:
+            fail("the manifest does not declare %s" % name)
+    dpi = root.find("%sapplication/%swindowsSettings/%sdpiAware" % (ASM_V3, ASM_V3, WINDOWS_SETTINGS))
+    if dpi is None or (dpi.text or "").strip().lower() != "true":
+        fail("the manifest does not declare the program DPI-aware")
+
     as_x86 = x64_manifest.replace(b'processorArchitecture="amd64"', b'processorArchitecture="x86"')
     if as_x86 == x64_manifest:
         fail("the x86-64 manifest names no amd64 processorArchitecture")
     if as_x86 != manifest:
         fail("the x86 and x86-64 manifests differ in more than processorArchitecture")
+
+
+def read_block(data, at):
+    """One block of a version resource: (key, value bytes, children, end)."""
+    length, value_length, is_text = struct.unpack_from("<HHH", data, at)
+    end = at + length
+    key_end = at + 6
+    while data[key_end:key_end + 2] != b"\0\0":
+        key_end += 2
+    key = data[at + 6:key_end].decode("utf-16-le")
+    at = (key_end + 2 + 3) & ~3
+    value = data[at:at + value_length * (2 if is_text else 1)]
+    at = (at + len(value) + 3) & ~3
+    children = []
+    while at < end:
+        children.append(read_block(data, at))
+        at = (children[-1][3] + 3) & ~3
+    return key, value, children, end
+
+
+def check_version(data, fail):
+    key, fixed, children, _ = read_block(data, 0)
+    if key != "VS_VERSION_INFO" or len(fixed) < 52:
+        fail("the version resource is not a VS_VERSION_INFO")
+        return
+    signature, _, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<6I", fixed)
+    if signature != 0xFEEF04BD:
+        fail("the fixed version information has no signature")
+    for what, ms, ls in (("file", file_ms, file_ls), ("product", product_ms, product_ls)):
+        version = (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+        if version != (1, 0, 0, 0):
+            fail("%s version %s, not 1.0.0.0" % (what, ".".join(map(str, version))))
+    tables, translations = {}, []
+    for child_key, _, grandchildren, _ in children:
+        for table_key, value, strings, _ in grandchildren:
+            if child_key == "StringFileInfo":
+                tables[table_key.lower()] = {name: text.decode("utf-16-le").rstrip("\0")
+                                             for name, text, _, _ in strings}
+            elif child_key == "VarFileInfo" and table_key == "Translation":
+                translations += [struct.unpack_from("<HH", value, i)
+                                 for i in range(0, len(value) - 3, 4)]
+    if US_ENGLISH_UNICODE not in translations:
+        fail("no US English, Unicode translation: %s" % translations)
+    table = tables.get("%04x%04x" % US_ENGLISH_UNICODE)
+    if table is None:
+        fail("no US English, Unicode string table: %s" % sorted(tables))
+        return
+    for name, want in VERSION_STRINGS.items():
+        if table.get(name) != want:
+            fail("%s is %r, not %r" % (name, table.get(name), want))
+    if not table.get("FileDescription"):
+        fail("no FileDescription")
 
 
 def main():
@@ -106,10 +192,15 @@ def main():
         fail("no manifest resource 1")
     else:
         check_manifest(manifest, open(x64_manifest, "rb").read(), fail)
+    version = resources.get((RT_VERSION, 1))
+    if version is None:
+        fail("no version resource 1")
+    else:
+        check_version(version, fail)
     for failure in failures:
         print("FAILED: " + failure)
     if not failures:
-        print("%s: the manifest is one Windows' loader accepts" % exe)
+        print("%s: a manifest Windows' loader accepts; version 1.0.0.0 for Explorer" % exe)
     return len(failures)
 
 

@@ -98,6 +98,7 @@ Events JobRunner::Run(JobKind kind, const std::function<void(const std::wstring&
     events.clear();
     onEvent = eventHook;
     job.m_nPolls = job.m_nFlushes = job.m_nCloses = 0;
+    job.m_executionStates.clear();
     if (!job.LaunchJob(kind)) {
         ADD_FAILURE() << "the job could not be launched";
         return events;

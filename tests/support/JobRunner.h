@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -39,6 +40,12 @@ public:
     int m_nFailCloseAt = 0;
     int m_nCloses = 0;
     std::function<void(FileIdentity&)> m_alterIdentity;
+    // Every execution state the worker set, in order (read it once the job
+    // has ended), and the last one, while it runs. With m_bFailExecutionState
+    // setting it fails, as Windows may make it.
+    std::vector<EXECUTION_STATE> m_executionStates;
+    std::atomic<EXECUTION_STATE> m_nExecutionState{0};
+    bool m_bFailExecutionState = false;
 
 protected:
     bool CancelRequested() override
@@ -54,6 +61,12 @@ protected:
     bool CloseWritten(CHandle& file) override
     {
         return CJobControl::CloseWritten(file) && ++m_nCloses != m_nFailCloseAt;
+    }
+    EXECUTION_STATE SetExecutionState(EXECUTION_STATE flags) override
+    {
+        m_executionStates.push_back(flags);
+        m_nExecutionState = flags;
+        return m_bFailExecutionState ? 0 : CJobControl::SetExecutionState(flags);
     }
     bool IdentifyFile(const CString& path, FileIdentity& identity) override
     {

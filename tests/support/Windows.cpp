@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/Handles.h"
+
 #include <cstdio>
 #include <iterator>
 #include <vector>
@@ -177,4 +179,89 @@ bool IsAbove(HWND a, HWND b)
         if (w == a)
             return true;
     return false;
+}
+
+void ExpectTextsFit(HWND dialog)
+{
+    HDC dc = ::GetDC(dialog);
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t className[16] = L"";
+        ::GetClassNameW(child, className, 16);
+        const LONG style = ::GetWindowLongW(child, GWL_STYLE);
+        RECT room;
+        ::GetClientRect(child, &room);
+        bool checkHeight = true;
+        if (::lstrcmpiW(className, L"Static") == 0) {
+            if ((style & SS_TYPEMASK) != SS_LEFT)
+                continue;
+        } else if (::lstrcmpiW(className, L"Button") == 0) {
+            const LONG type = style & BS_TYPEMASK;
+            if (type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON)
+                room.right -= ::GetSystemMetrics(SM_CXMENUCHECK);
+            else if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON)
+                ::InflateRect(&room, -::GetSystemMetrics(SM_CXEDGE), -::GetSystemMetrics(SM_CYEDGE));
+            else if (type == BS_GROUPBOX)
+                checkHeight = false;  // its text sits on its top edge
+        } else {
+            continue;
+        }
+        const std::wstring text = WindowText(child);
+        HGDIOBJ oldFont = ::SelectObject(
+            dc, reinterpret_cast<HFONT>(::SendMessageW(child, WM_GETFONT, 0, 0)));
+        RECT extent = {0, 0, 0, 0};
+        ::DrawTextW(dc, text.c_str(), -1, &extent, DT_CALCRECT | DT_SINGLELINE);
+        ::SelectObject(dc, oldFont);
+        EXPECT_LE(extent.right, room.right - room.left)
+            << "cut off: " << ::testing::PrintToString(text);
+        if (checkHeight) {
+            EXPECT_LE(extent.bottom, room.bottom - room.top)
+                << "cut off at the bottom: " << ::testing::PrintToString(text);
+        }
+    }
+    ::ReleaseDC(dialog, dc);
+}
+
+int RunThisProgramAtDpi(int dpi, const std::wstring& filter, DWORD timeoutMs)
+{
+    // The DPI is read as a program starts: set it for the new one only.
+    HKEY desktop = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
+                          KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &desktop,
+                          nullptr) != ERROR_SUCCESS)
+        return -1;
+    DWORD old = 0, size = sizeof(old);
+    const bool hadOld = ::RegQueryValueExW(desktop, L"LogPixels", nullptr, nullptr,
+                                           reinterpret_cast<BYTE*>(&old), &size) == ERROR_SUCCESS;
+    const DWORD value = static_cast<DWORD>(dpi);
+    ::RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                     sizeof(value));
+
+    wchar_t self[MAX_PATH] = L"";
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=" + filter +
+                           L" --gtest_also_run_disabled_tests";
+    ::SetEnvironmentVariableW(L"KESTRANE_TEST_DPI", std::to_wstring(dpi).c_str());
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    const bool started = ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0,
+                                          nullptr, nullptr, &startup, &process) != FALSE;
+    ::SetEnvironmentVariableW(L"KESTRANE_TEST_DPI", nullptr);
+    DWORD code = static_cast<DWORD>(-1);
+    if (started) {
+        CHandle processHandle(process.hProcess);
+        CHandle threadHandle(process.hThread);
+        if (::WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0)
+            ::GetExitCodeProcess(process.hProcess, &code);
+        else
+            ::TerminateProcess(process.hProcess, 1);
+    }
+    if (hadOld)
+        ::RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD,
+                         reinterpret_cast<const BYTE*>(&old), sizeof(old));
+    else
+        ::RegDeleteValueW(desktop, L"LogPixels");
+    ::RegCloseKey(desktop);
+    return static_cast<int>(code);
 }

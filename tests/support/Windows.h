@@ -65,3 +65,14 @@ void PressKeys(std::initializer_list<WORD> keys);
 
 // Whether window a lies above window b (both top-level) in the Z order.
 bool IsAbove(HWND a, HWND b);
+
+// Expects every text of dialog's statics and buttons to fit its control in
+// the control's font: none cut off. A radio button's text shares its width
+// with the button's circle.
+void ExpectTextsFit(HWND dialog);
+
+// Starts this test program again, with only the test named filter run (a
+// disabled one too), at dpi dots per inch (the prefix's LogPixels, put back
+// afterwards); KESTRANE_TEST_DPI tells the run the DPI it was given. Returns
+// its exit code, or -1 when it could not be started or did not end in time.
+int RunThisProgramAtDpi(int dpi, const std::wstring& filter, DWORD timeoutMs = kLongJobMs);

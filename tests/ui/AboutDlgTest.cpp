@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <cwctype>
@@ -336,22 +337,7 @@ TEST(AboutBox, OpensWithOkAsTheOnlyTabStopAndFocused)
     EXPECT_EQ(BS_PUSHBUTTON, ::GetWindowLongW(about.Item(IDOK), GWL_STYLE) & 0x0F);
 
     // Every text fits its control in the box's font: none is cut off.
-    HDC dc = ::GetDC(about.Window());
-    for (HWND child = ::GetWindow(about.Window(), GW_CHILD); child != nullptr;
-         child = ::GetWindow(child, GW_HWNDNEXT)) {
-        if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_LEFT)
-            continue;
-        std::wstring text = WindowText(child);
-        HFONT font = reinterpret_cast<HFONT>(::SendMessageW(child, WM_GETFONT, 0, 0));
-        HGDIOBJ oldFont = ::SelectObject(dc, font);
-        SIZE extent = {};
-        ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-        ::SelectObject(dc, oldFont);
-        RECT client;
-        ::GetClientRect(child, &client);
-        EXPECT_LE(extent.cx, client.right) << "cut off: " << ::testing::PrintToString(text);
-    }
-    ::ReleaseDC(about.Window(), dc);
+    ExpectTextsFit(about.Window());
 
     // The dialog manager gives the focus to the first tab stop.
     GUITHREADINFO info = {};
@@ -590,6 +576,84 @@ TEST(AboutLinks, LinksAreBlueAndUnderlinedOtherTextsAreNot)
         EXPECT_EQ(0, pixels.Count(r, IsBluish));
     }
     EXPECT_EQ(4, texts);
+}
+
+// ---- At every DPI -------------------------------------------------------------
+
+// Waits until the box and every control in it have painted.
+bool WaitPainted(AboutBox& about)
+{
+    HWND box = about.Window();
+    if (!::RedrawWindow(box, nullptr, nullptr,
+                        RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW))
+        return false;
+    return WaitFor([&] {
+        about.Send(box, WM_NULL);
+        for (HWND w = ::GetWindow(box, GW_CHILD); w != nullptr; w = ::GetWindow(w, GW_HWNDNEXT))
+            if (::GetUpdateRect(w, nullptr, FALSE))
+                return false;
+        return !::GetUpdateRect(box, nullptr, FALSE);
+    });
+}
+
+// Run by Dpi.EveryTextFitsAndEachUnderlineLiesUnderItsLink in a program of its
+// own, started at the DPI that it is told.
+TEST(DpiRun, DISABLED_TextsFitAndUnderlinesLieUnderTheLinks)
+{
+    wchar_t told[16] = L"";
+    ASSERT_NE(0u, ::GetEnvironmentVariableW(L"KESTRANE_TEST_DPI", told, 16));
+    const int dpi = _wtoi(told);
+    HDC screen = ::GetDC(nullptr);
+    EXPECT_EQ(dpi, ::GetDeviceCaps(screen, LOGPIXELSY)) << "not run at the DPI set";
+    ::ReleaseDC(nullptr, screen);
+    {
+        MainDialogDriver driver;
+        SCOPED_TRACE("main window");
+        ExpectTextsFit(driver.Dialog());
+    }
+    AboutBox about;
+    SCOPED_TRACE("About box");
+    ExpectTextsFit(about.Window());
+    ASSERT_TRUE(WaitPainted(about)) << "the box did not finish painting";
+    ClientPixels pixels(about.Window());
+    for (int id : kLinkIds) {
+        SCOPED_TRACE("link " + std::to_string(id));
+        const RECT r = ClientRectOf(about.Item(id));
+        // The link's text: the bluish pixels inside the control.
+        LONG textLeft = r.right, textRight = r.left, textBottom = r.top - 1;
+        for (LONG y = r.top; y < r.bottom; ++y)
+            for (LONG x = r.left; x < r.right; ++x)
+                if (IsBluish(pixels.At(x, y))) {
+                    textLeft = std::min(textLeft, x);
+                    textRight = std::max(textRight, x);
+                    textBottom = std::max(textBottom, y);
+                }
+        ASSERT_GE(textBottom, r.top) << "no text";
+        // The underline: the rows below the text that are blue from the
+        // text's first column to its last, as thick as the DPI has 96s.
+        LONG lineTop = -1, lineRows = 0;
+        const LONG below = r.bottom + (r.bottom - r.top);
+        for (LONG y = textBottom + 1; y < below; ++y) {
+            const RECT row = {textLeft, y, textRight + 1, y + 1};
+            if (pixels.Count(row, IsPureBlue) == textRight + 1 - textLeft) {
+                lineTop = lineTop < 0 ? y : lineTop;
+                ++lineRows;
+            }
+        }
+        ASSERT_GE(lineTop, 0) << "no underline under the text";
+        EXPECT_GE(lineRows, dpi / 96) << "underline too thin";
+        // Under the text, not apart from it: within half a line of it.
+        EXPECT_LE(lineTop - textBottom, (r.bottom - r.top) / 2);
+    }
+}
+
+TEST(Dpi, EveryTextFitsAndEachUnderlineLiesUnderItsLink)
+{
+    for (int dpi : {96, 144, 192}) {
+        SCOPED_TRACE(std::to_string(dpi) + " DPI");
+        EXPECT_EQ(0, RunThisProgramAtDpi(
+                         dpi, L"DpiRun.DISABLED_TextsFitAndUnderlinesLieUnderTheLinks"));
+    }
 }
 
 // ---- Ending the box ---------------------------------------------------------

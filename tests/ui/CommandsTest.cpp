@@ -2,13 +2,18 @@
 // dialog: the input checks with their exact texts, the order of the merge,
 // stopping a job, and what the window does while a job runs and while its box
 // is open.
+#include <windows.h>
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 #include "ui/CommandSteps.h"
+#include "ui/TaskbarProgress.h"
 
 namespace {
 
@@ -38,6 +43,38 @@ std::vector<std::wstring> BlocksOnDisk(const TempDir& dir, const std::wstring& s
 {
     return SourceBlocks(dir.Path(), stem, L".bin", kMiB).OnDisk();
 }
+
+// The taskbar button with the shell replaced by a record of what it was
+// asked: "value D/T", "clear". hasList false stands for a shell without a
+// taskbar list.
+class CRecordingTaskbar : public CTaskbarProgress {
+public:
+    explicit CRecordingTaskbar(bool hasList) : m_bHasList(hasList) {}
+    std::vector<std::wstring> Calls()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_calls;
+    }
+
+protected:
+    bool OpenList() override { return m_bHasList; }
+    void CloseList() override {}
+    void SetValue(HWND, ULONGLONG done, ULONGLONG total) override
+    {
+        Record(L"value " + std::to_wstring(done) + L"/" + std::to_wstring(total));
+    }
+    void SetNoProgress(HWND) override { Record(L"clear"); }
+
+private:
+    void Record(const std::wstring& call)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_calls.push_back(call);
+    }
+    const bool m_bHasList;
+    std::mutex m_mutex;
+    std::vector<std::wstring> m_calls;
+};
 
 } // namespace
 
@@ -467,6 +504,91 @@ TEST(ExitCommand, CloseDuringAMergeStopsItAndKeepsThePartialResult)
     EXPECT_GE(written, 2 * kMiB);
     EXPECT_LT(written, kBlocks * kMiB) << "the job was not stopped";
     EXPECT_TRUE(SameBytes(result, 0, source, 0, written));
+}
+
+// While a job runs the taskbar button shows what the bar shows, drawn when
+// the bar is drawn; however the job ends, nothing is left on it. Where the
+// shell has no taskbar list the button is never touched.
+TEST(JobWindow, TaskbarButtonFollowsTheBarAndIsClearedHoweverTheJobEnds)
+{
+    TempDir dir;
+    constexpr int kBlocks = 200;
+    WriteBigFile(dir / L"big.bin", kBlocks * kMiB, 31);
+    WriteBigFile(dir / L"fails.bin", 60 * kMiB, 32);
+    ASSERT_TRUE(::CreateDirectoryW((dir / L"fails_00050.bin").c_str(), nullptr));
+    // "value D/T" with D == T.
+    const auto isFull = [](const std::wstring& call) {
+        const size_t slash = call.find(L'/');
+        return call.compare(0, 6, L"value ") == 0 && slash != std::wstring::npos &&
+               call.substr(6, slash - 6) == call.substr(slash + 1);
+    };
+    struct Case {
+        const char* what;
+        bool hasList;
+        void (*run)(MainDialogDriver&, const TempDir&);
+        bool cleared;
+        bool endsFull;
+    };
+    const Case cases[] = {
+        {"separation", true, [](MainDialogDriver& d, const TempDir& dir) {
+             Separate(d, dir / L"big.bin", L"1", kMegabytes);
+         }, true, true},
+        {"merge", true, [](MainDialogDriver& d, const TempDir& dir) {
+             d.SetText(IDC_RESULT_FILE, dir / L"joined.bin");
+             EXPECT_EQ(kMerged, RunJob(d, IDC_MERGE));
+         }, true, true},
+        {"cancel", true, [](MainDialogDriver& d, const TempDir& dir) {
+             d.SetText(IDC_SOURCE_FILE, dir / L"big.bin");
+             SetBlockSize(d, L"1", kMegabytes);
+             d.Click(IDC_SEPARATE);
+             ASSERT_TRUE(WaitFor([&] { return d.ProgressPos() >= 2; }, kLongJobMs));
+             d.Click(IDC_CANCEL_SEPARATE);
+             EXPECT_TRUE(d.WaitIdle(kLongJobMs));
+         }, true, false},
+        {"failure", true, [](MainDialogDriver& d, const TempDir& dir) {
+             d.SetText(IDC_SOURCE_FILE, dir / L"fails.bin");
+             SetBlockSize(d, L"1", kMegabytes);
+             d.Click(IDC_SEPARATE);
+             ASSERT_TRUE(d.Sync());
+             EXPECT_EQ(kCantOpenBlock, TakeJobBox(d, kErrorCaption));
+             EXPECT_TRUE(d.WaitIdle());
+         }, true, false},
+        {"no taskbar list", false, [](MainDialogDriver& d, const TempDir& dir) {
+             Separate(d, dir / L"big.bin", L"1", kMegabytes);
+         }, false, false},
+    };
+    CRecordingTaskbar* taskbar = nullptr;
+    bool hasList = true;
+    std::unique_ptr<MainDialogDriver> driver;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!driver || c.hasList != hasList) {
+            driver.reset();
+            hasList = c.hasList;
+            auto dialog = std::make_unique<CMainDlg>();
+            auto recording = std::make_unique<CRecordingTaskbar>(hasList);
+            taskbar = recording.get();
+            dialog->m_pTaskbar = std::move(recording);
+            driver = std::make_unique<MainDialogDriver>(std::move(dialog));
+            driver->Post(CTaskbarProgress::ButtonCreatedMessage());
+        }
+        const size_t before = taskbar->Calls().size();
+        SentToItemCounter barSets(*driver, IDC_PROGRESS, PBM_SETPOS);
+        c.run(*driver, dir);
+        ASSERT_TRUE(driver->Sync());
+        const std::vector<std::wstring> all = taskbar->Calls();
+        const std::vector<std::wstring> calls(all.begin() + before, all.end());
+        if (!c.cleared) {
+            EXPECT_TRUE(calls.empty()) << Narrow(calls.front());
+            continue;
+        }
+        ASSERT_GE(calls.size(), 2u);
+        EXPECT_EQ(L"clear", calls.back());
+        EXPECT_EQ(1, std::count(calls.begin(), calls.end(), L"clear"));
+        EXPECT_EQ(c.endsFull, isFull(calls[calls.size() - 2])) << Narrow(calls[calls.size() - 2]);
+        // Drawn no more often than the bar (whose count has the end's too).
+        EXPECT_LT(static_cast<int>(calls.size() - 1), barSets.Count());
+    }
 }
 
 // ------------------------------------------------- while a job's box is open
