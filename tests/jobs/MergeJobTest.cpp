@@ -90,53 +90,50 @@ TEST(MergeJob, CancelAtEachPassKeepsWhatWasWritten)
     }
 }
 
-TEST(MergeJobErrors, ResultThatCantBeOpened)
-{
-    TempDir dir;
-    WriteBytes(dir / L"a", MakeBytes(10, 1));
-    // Held open without write sharing: as root under Wine a read-only file
-    // would be written all the same.
-    WriteBytes(dir / L"held", MakeBytes(10, 2));
-    CHandle holder(::CreateFileW((dir / L"held").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(holder.IsValid());
-    ASSERT_TRUE(::CreateDirectoryW((dir / L"folder").c_str(), nullptr));
-    const Events refused = {ErrorBox(kCantOpenResult)};
-    for (const std::wstring& result : {dir / L"missing\\out", dir / L"folder", dir / L"held"}) {
-        SCOPED_TRACE(Narrow(result));
-        JobRunner runner;
-        runner.SetMerge(dir.Path(), {L"a"}, result);
-        EXPECT_EQ(refused, runner.Run(JOB_MERGE));
-    }
-    holder.Close();
-    EXPECT_EQ(MakeBytes(10, 2), ReadBytes(dir / L"held"));
-    EXPECT_FALSE(FileExists(dir / L"missing"));
-}
-
-TEST(MergeJobErrors, MissingEntryStopsAfterTheFilesBeforeIt)
+// Each error text reached through a real fault, with what is posted before
+// the box and what the result holds. In the folder: a and c (10 bytes each),
+// a folder, held (held open without write sharing: as root under Wine a
+// read-only file would be written all the same) and w (held open for
+// writing).
+TEST(MergeJobErrors, EachFaultShowsItsTextAfterWhatItPosted)
 {
     TempDir dir;
     WriteBytes(dir / L"a", MakeBytes(10, 1));
     WriteBytes(dir / L"c", MakeBytes(10, 3));
-    JobRunner runner;
-    runner.SetMerge(dir.Path(), {L"a", L"gone", L"c"}, dir / L"out");
-    EXPECT_EQ((Events{L"range 1 2", L"pos 1", L"end merge", ErrorBox(kCantOpenMerged)}),
-              runner.Run(JOB_MERGE));
-    EXPECT_EQ(MakeBytes(10, 1), ReadBytes(dir / L"out"));
-}
-
-TEST(MergeJobErrors, EntryHeldOpenForWritingCantBeMerged)
-{
-    TempDir dir;
-    WriteBytes(dir / L"a", MakeBytes(10, 1));
-    CHandle writer(::CreateFileW((dir / L"a").c_str(), GENERIC_WRITE,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                 nullptr));
-    ASSERT_TRUE(writer.IsValid());
-    JobRunner runner;
-    runner.SetMerge(dir.Path(), {L"a"}, dir / L"out");
-    EXPECT_EQ((Events{L"range 1 0", L"end merge", ErrorBox(kCantOpenMerged)}),
-              runner.Run(JOB_MERGE));
+    WriteBytes(dir / L"held", MakeBytes(10, 2));
+    WriteBytes(dir / L"w", MakeBytes(10, 4));
+    ASSERT_TRUE(::CreateDirectoryW((dir / L"folder").c_str(), nullptr));
+    CHandle held(HoldOpen(dir / L"held", GENERIC_READ, FILE_SHARE_READ));
+    CHandle writer(HoldOpen(dir / L"w", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE));
+    ASSERT_TRUE(held.IsValid() && writer.IsValid());
+    const Events resultRefused = {ErrorBox(kCantOpenResult)};
+    const struct {
+        const char* what;
+        std::vector<std::wstring> names;
+        const wchar_t* result;
+        Events events;
+        Bytes out;
+    } cases[] = {
+        {"result in a missing folder", {L"a"}, L"missing\\out", resultRefused, {}},
+        {"result is a folder", {L"a"}, L"folder", resultRefused, {}},
+        {"result held open elsewhere", {L"a"}, L"held", resultRefused, {}},
+        {"a listed file missing", {L"a", L"gone", L"c"}, L"out",
+         {L"range 1 2", L"pos 1", L"end merge", ErrorBox(kCantOpenMerged)}, MakeBytes(10, 1)},
+        {"a listed file held open for writing", {L"w"}, L"out",
+         {L"range 1 0", L"end merge", ErrorBox(kCantOpenMerged)}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        JobRunner runner;
+        runner.SetMerge(dir.Path(), c.names, dir / c.result);
+        EXPECT_EQ(c.events, runner.Run(JOB_MERGE));
+        if (std::wstring(c.result) == L"out") {
+            EXPECT_EQ(c.out, ReadBytes(dir / L"out"));
+        }
+    }
+    held.Close();
+    EXPECT_EQ(MakeBytes(10, 2), ReadBytes(dir / L"held"));
+    EXPECT_FALSE(FileExists(dir / L"missing"));
 }
 
 // The result must never destroy one of the files to merge, however the two

@@ -181,58 +181,54 @@ TEST(SeparateJob, CancelAtEachPollPointKeepsWhatWasWrittenAndListsOnlyWholeBlock
 }
 
 // Each error text reached through a real fault, with what is posted before
-// the box and what is left on disk.
-TEST(SeparateJobErrors, MissingSourceShowsTheBoxAndPostsNothing)
+// the box and what is left on disk. The source is 3000 bytes; a block's name
+// is taken beforehand by a file of 7 bytes held open elsewhere, or by a
+// directory (held: 0).
+TEST(SeparateJobErrors, EachFaultShowsItsTextAfterWhatItPosted)
 {
-    TempDir dir;
-    JobRunner runner;
-    runner.SetSeparate(dir / L"missing.bin", 1024);
-    EXPECT_EQ((Events{ErrorBox(kCantOpenSource)}), runner.Run(JOB_SEPARATE));
-}
-
-TEST(SeparateJobErrors, SourceHeldOpenForWritingCantBeOpened)
-{
-    TempDir dir;
-    WriteBytes(dir / L"f.bin", MakeBytes(100, 1));
-    CHandle writer(::CreateFileW((dir / L"f.bin").c_str(), GENERIC_WRITE,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                 nullptr));
-    ASSERT_TRUE(writer.IsValid());
-    JobRunner runner;
-    runner.SetSeparate(dir / L"f.bin", 1024);
-    EXPECT_EQ((Events{ErrorBox(kCantOpenSource)}), runner.Run(JOB_SEPARATE));
-    EXPECT_EQ(std::vector<std::wstring>{L"f.bin"}, ListNames(dir.Path()));
-}
-
-// (A read-only file would do too on Windows; the tests run as root, whom
-// Wine lets write read-only files, so the block is held open instead.)
-TEST(SeparateJobErrors, BlockHeldOpenElsewhereStopsTheJobAtItsIndex)
-{
-    TempDir dir;
-    WriteBytes(dir / L"f.bin", MakeBytes(3000, 1));
-    WriteBytes(dir / L"f_00001.bin", MakeBytes(7, 2));
-    CHandle holder(::CreateFileW((dir / L"f_00001.bin").c_str(), GENERIC_READ, 0, nullptr,
-                                 OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(holder.IsValid());
-    JobRunner runner;
-    runner.SetSeparate(dir / L"f.bin", 1024);
-    EXPECT_EQ((Events{L"range 1 3", L"pos 1", L"item f_00000.bin", L"end separate",
-                      ErrorBox(kCantOpenBlock)}),
-              runner.Run(JOB_SEPARATE));
-    holder.Close();
-    EXPECT_EQ(MakeBytes(7, 2), ReadBytes(dir / L"f_00001.bin"));
-    EXPECT_FALSE(FileExists(dir / L"f_00002.bin"));
-}
-
-TEST(SeparateJobErrors, DirectoryOfABlocksNameStopsTheJob)
-{
-    TempDir dir;
-    WriteBytes(dir / L"f.bin", MakeBytes(3000, 1));
-    ASSERT_TRUE(::CreateDirectoryW((dir / L"f_00000.bin").c_str(), nullptr));
-    JobRunner runner;
-    runner.SetSeparate(dir / L"f.bin", 1024);
-    EXPECT_EQ((Events{L"range 1 3", L"end separate", ErrorBox(kCantOpenBlock)}),
-              runner.Run(JOB_SEPARATE));
+    const struct {
+        const char* what;
+        const wchar_t* source;
+        const wchar_t* held;
+        DWORD access;
+        Events events;
+        std::vector<std::wstring> left;
+    } cases[] = {
+        {"source missing", L"missing.bin", nullptr, 0, {ErrorBox(kCantOpenSource)}, {}},
+        {"source held open for writing", L"f.bin", L"f.bin", GENERIC_WRITE,
+         {ErrorBox(kCantOpenSource)}, {L"f.bin"}},
+        {"a block's name held open elsewhere", L"f.bin", L"f_00001.bin", GENERIC_READ,
+         {L"range 1 3", L"pos 1", L"item f_00000.bin", L"end separate", ErrorBox(kCantOpenBlock)},
+         {L"f.bin", L"f_00000.bin", L"f_00001.bin"}},
+        {"a directory of a block's name", L"f.bin", L"f_00000.bin", 0,
+         {L"range 1 3", L"end separate", ErrorBox(kCantOpenBlock)}, {L"f.bin", L"f_00000.bin"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        if (std::wstring(c.source) == L"f.bin")
+            WriteBytes(dir / c.source, MakeBytes(3000, 1));
+        const bool block = c.held != nullptr && std::wstring(c.held) != c.source;
+        if (block && c.access == 0)
+            ASSERT_TRUE(::CreateDirectoryW((dir / c.held).c_str(), nullptr));
+        else if (block)
+            WriteBytes(dir / c.held, MakeBytes(7, 2));
+        CHandle held;
+        if (c.access != 0) {
+            // Writing, others may read and write; reading, nobody else may.
+            held.Attach(HoldOpen(dir / c.held, c.access,
+                                 block ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE));
+            ASSERT_TRUE(held.IsValid());
+        }
+        JobRunner runner;
+        runner.SetSeparate(dir / c.source, 1024);
+        EXPECT_EQ(c.events, runner.Run(JOB_SEPARATE));
+        held.Close();
+        EXPECT_EQ(c.left, ListNames(dir.Path()));
+        if (block && c.access != 0) {
+            EXPECT_EQ(MakeBytes(7, 2), ReadBytes(dir / c.held));
+        }
+    }
 }
 
 }  // namespace

@@ -54,6 +54,11 @@ static UnixNameFunction UnixName()
         ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
 }
 
+HANDLE HoldOpen(const std::wstring& path, DWORD access, DWORD share)
+{
+    return ::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
 bool IsWine()
 {
     return UnixName() != nullptr;

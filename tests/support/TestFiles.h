@@ -60,6 +60,11 @@ void RemoveTree(const std::wstring& dir);
 // minutes there: under Wine a Unix shell lays them out.
 void LayOutFiles(const std::wstring& dir, const std::vector<std::wstring>& names);
 
+// Opens path with access and share (CreateFileW) for as long as the test
+// holds the handle: a file that others can't write, or can't open at all.
+// Wine lets root write read-only files, so this stands in for them.
+HANDLE HoldOpen(const std::wstring& path, DWORD access, DWORD share);
+
 // Whether the tests run under Wine.
 bool IsWine();
 // The Unix path of path under Wine; empty when it has none.
