@@ -6,14 +6,15 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstring>
-#include <cwctype>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "res/version.h"
 #include "support/DialogDriver.h"
+#include "support/DialogTemplate.h"
+#include "support/TestFiles.h"
 #include "support/Windows.h"
 #include "ui/AboutDlg.h"
 
@@ -151,150 +152,27 @@ RECT ClientRectOf(HWND child)
 
 // ---- The template as the program carries it ----------------------------
 
-struct TemplateItem {
-    DWORD style;
-    short x, y, cx, cy;
-    int id;
-    std::wstring className;  // lower case, the predefined ordinals by name
-    std::wstring text;       // "#n" for a resource ordinal
-};
-
-struct DialogTemplate {
-    DWORD style = 0, exStyle = 0;
-    short cx = 0, cy = 0;
-    std::wstring caption, fontName;
-    WORD pointSize = 0, weight = 0;
-    std::vector<TemplateItem> items;
-};
-
-class TemplateReader {
-public:
-    explicit TemplateReader(const BYTE* p) : m_start(p), m_p(p) {}
-    template <class T> T Read()
-    {
-        T value;
-        std::memcpy(&value, m_p, sizeof(T));
-        m_p += sizeof(T);
-        return value;
-    }
-    std::wstring ReadSzOrOrd()
-    {
-        if (Peek() == 0xFFFF) {
-            Read<WORD>();
-            return L"#" + std::to_wstring(Read<WORD>());
-        }
-        std::wstring text;
-        for (WORD c; (c = Read<WORD>()) != 0;)
-            text += static_cast<wchar_t>(c);
-        return text;
-    }
-    void AlignDword() { m_p = m_start + ((m_p - m_start + 3) & ~3); }
-    void Skip(size_t bytes) { m_p += bytes; }
-
-private:
-    WORD Peek() const { return static_cast<WORD>(m_p[0] | (m_p[1] << 8)); }
-    const BYTE* m_start;
-    const BYTE* m_p;
-};
-
-DialogTemplate LoadAboutTemplate()
+TEST(AboutTemplate, DialogAndControlsInOrder)
 {
-    DialogTemplate dlg;
-    HMODULE module = ::GetModuleHandleW(nullptr);
-    HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(IDD_ABOUTBOX), RT_DIALOG);
-    if (found == nullptr)
-        return dlg;
-    TemplateReader r(static_cast<const BYTE*>(::LockResource(::LoadResource(module, found))));
-    EXPECT_EQ(1, r.Read<WORD>()) << "not an extended template";
-    EXPECT_EQ(0xFFFF, r.Read<WORD>());
-    r.Read<DWORD>();  // help id
-    dlg.exStyle = r.Read<DWORD>();
-    dlg.style = r.Read<DWORD>();
-    WORD count = r.Read<WORD>();
-    r.Read<short>();
-    r.Read<short>();
-    dlg.cx = r.Read<short>();
-    dlg.cy = r.Read<short>();
-    r.ReadSzOrOrd();  // menu
-    r.ReadSzOrOrd();  // class
-    dlg.caption = r.ReadSzOrOrd();
-    if (dlg.style & DS_SETFONT) {
-        dlg.pointSize = r.Read<WORD>();
-        dlg.weight = r.Read<WORD>();
-        r.Read<BYTE>();  // italic
-        r.Read<BYTE>();  // charset
-        dlg.fontName = r.ReadSzOrOrd();
-    }
-    for (WORD i = 0; i < count; ++i) {
-        r.AlignDword();
-        TemplateItem item;
-        r.Read<DWORD>();  // help id
-        r.Read<DWORD>();  // extended style
-        item.style = r.Read<DWORD>();
-        item.x = r.Read<short>();
-        item.y = r.Read<short>();
-        item.cx = r.Read<short>();
-        item.cy = r.Read<short>();
-        item.id = static_cast<int>(r.Read<DWORD>());
-        item.className = r.ReadSzOrOrd();
-        if (item.className == L"#128")
-            item.className = L"button";
-        else if (item.className == L"#130")
-            item.className = L"static";
-        for (wchar_t& c : item.className)
-            c = static_cast<wchar_t>(std::towlower(c));
-        item.text = r.ReadSzOrOrd();
-        r.Skip(r.Read<WORD>());
-        dlg.items.push_back(item);
-    }
-    return dlg;
-}
-
-TEST(AboutTemplate, HasTheNineControlsInOrder)
-{
-    DialogTemplate dlg = LoadAboutTemplate();
-    EXPECT_EQ(0x80C800C0u, dlg.style);
-    EXPECT_EQ(0u, dlg.exStyle);
-    EXPECT_EQ(183, dlg.cx);
-    EXPECT_EQ(95, dlg.cy);
-    EXPECT_EQ(L"About Kestraner", dlg.caption);
-    EXPECT_EQ(L"Arial", dlg.fontName);
-    EXPECT_EQ(9, dlg.pointSize);
-    EXPECT_EQ(400, dlg.weight);
-
+    const std::wstring copyright = L"" KESTRANE_COPYRIGHT;
+    EXPECT_EQ(0u, copyright.find(L"Copyright ")) << Narrow(copyright);
     const DWORD text = WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT | SS_CENTERIMAGE;
     const DWORD link = text | SS_NOTIFY;
-    const TemplateItem expected[] = {
-        {WS_CHILD | WS_VISIBLE | SS_ICON, 15, 10, 20, 20, -1, L"static", L"#100"},
-        {text, 43, 10, 103, 8, -1, L"static", L"Kestrane: Version 1.0"},
-        {text, 43, 22, 119, 8, -1, L"static", L""},  // the copyright line
-        {text, 43, 34, 42, 8, -1, L"static", L"Home Page:"},
-        {link, 89, 34, 78, 8, IDC_HOME_PAGE, L"static", L""},
-        {text, 43, 46, 25, 8, -1, L"static", L"Email:"},
-        {link, 89, 46, 76, 8, IDC_SUPPORT_MAIL, L"static", L""},
-        {link, 89, 58, 64, 8, IDC_SALES_MAIL, L"static", L""},
-        {WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 73, 74, 38, 14, IDOK, L"button",
-         L"Ok"},
-    };
-    ASSERT_EQ(9u, dlg.items.size());
-    for (size_t i = 0; i < 9; ++i) {
-        const TemplateItem& want = expected[i];
-        const TemplateItem& got = dlg.items[i];
-        SCOPED_TRACE("control " + std::to_string(i));
-        EXPECT_EQ(want.id, got.id);
-        EXPECT_EQ(want.className, got.className);
-        EXPECT_EQ(want.style, got.style) << std::hex << got.style;
-        EXPECT_EQ(want.x, got.x);
-        EXPECT_EQ(want.y, got.y);
-        EXPECT_EQ(want.cx, got.cx);
-        EXPECT_EQ(want.cy, got.cy);
-        if (!want.text.empty()) {
-            EXPECT_EQ(want.text, got.text);
-        } else {
-            EXPECT_FALSE(got.text.empty());
-        }
-    }
-    EXPECT_EQ(L"Copyright", dlg.items[2].text.substr(0, 9));
+    ExpectDialogTemplate(
+        IDD_ABOUTBOX,
+        {L"About Kestraner", 0, 0, 183, 95,
+         DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, L"Arial", 9, 400,
+         {
+             {-1, L"static", L"#100", 15, 10, 20, 20, WS_CHILD | WS_VISIBLE | SS_ICON},
+             {-1, L"static", L"Kestrane: Version 1.0", 43, 10, 103, 8, text},
+             {-1, L"static", copyright, 43, 22, 119, 8, text},
+             {-1, L"static", L"Home Page:", 43, 34, 42, 8, text},
+             {IDC_HOME_PAGE, L"static", L"http://www.example.com", 89, 34, 78, 8, link},
+             {-1, L"static", L"Email:", 43, 46, 25, 8, text},
+             {IDC_SUPPORT_MAIL, L"static", L"support@example.com", 89, 46, 76, 8, link},
+             {IDC_SALES_MAIL, L"static", L"sales@example.org", 89, 58, 64, 8, link},
+             {IDOK, L"button", L"Ok", 73, 74, 38, 14, WS_CHILD | WS_VISIBLE | WS_TABSTOP},
+         }});
 }
 
 TEST(AboutTemplate, HandCursorPointsWithTheFingerTip)
