@@ -384,19 +384,27 @@ bool IsBluish(COLORREF c)
 // Dark and grey, as default text is: blue text, however blended, is not.
 bool IsDark(COLORREF c) { return GetRValue(c) < 128 && GetGValue(c) < 128 && GetBValue(c) < 128; }
 
-TEST(AboutLinks, LinksAreBlueAndUnderlinedOtherTextsAreNot)
+// Waits until the box and every control in it have painted.
+bool WaitPainted(AboutBox& about)
 {
-    AboutBox about;
     HWND box = about.Window();
-    ASSERT_TRUE(::RedrawWindow(box, nullptr, nullptr,
-                               RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW));
-    ASSERT_TRUE(WaitFor([&] {
+    if (!::RedrawWindow(box, nullptr, nullptr,
+                        RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW))
+        return false;
+    return WaitFor([&] {
         about.Send(box, WM_NULL);
         for (HWND w = ::GetWindow(box, GW_CHILD); w != nullptr; w = ::GetWindow(w, GW_HWNDNEXT))
             if (::GetUpdateRect(w, nullptr, FALSE))
                 return false;
         return !::GetUpdateRect(box, nullptr, FALSE);
-    })) << "the box did not finish painting";
+    });
+}
+
+TEST(AboutLinks, LinksAreBlueAndUnderlinedOtherTextsAreNot)
+{
+    AboutBox about;
+    HWND box = about.Window();
+    ASSERT_TRUE(WaitPainted(about)) << "the box did not finish painting";
 
     ClientPixels pixels(box);
     const COLORREF background = pixels.At(1, 1);
@@ -441,22 +449,6 @@ TEST(AboutLinks, LinksAreBlueAndUnderlinedOtherTextsAreNot)
 }
 
 // ---- At every DPI -------------------------------------------------------------
-
-// Waits until the box and every control in it have painted.
-bool WaitPainted(AboutBox& about)
-{
-    HWND box = about.Window();
-    if (!::RedrawWindow(box, nullptr, nullptr,
-                        RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW))
-        return false;
-    return WaitFor([&] {
-        about.Send(box, WM_NULL);
-        for (HWND w = ::GetWindow(box, GW_CHILD); w != nullptr; w = ::GetWindow(w, GW_HWNDNEXT))
-            if (::GetUpdateRect(w, nullptr, FALSE))
-                return false;
-        return !::GetUpdateRect(box, nullptr, FALSE);
-    });
-}
 
 // Run by Dpi.EveryTextFitsAndEachUnderlineLiesUnderItsLink in a program of its
 // own, started at the DPI that it is told.
