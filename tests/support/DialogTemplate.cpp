@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <cwctype>
@@ -61,17 +62,15 @@ std::wstring ClassName(std::wstring name)
     return name;
 }
 
-std::string Hex(DWORD value)
+// printf, into a string.
+std::string Fields(const char* format, ...)
 {
-    char text[16];
-    std::snprintf(text, sizeof(text), "0x%lx", static_cast<unsigned long>(value));
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof(text), format, args);
+    va_end(args);
     return text;
-}
-
-std::string Place(short x, short y, short cx, short cy)
-{
-    return " at " + std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(cx) + "x" +
-           std::to_string(cy);
 }
 
 } // namespace
@@ -111,23 +110,20 @@ bool ReadDialogTemplate(int id, DialogTemplate& dialog)
     return !in.Overran();
 }
 
-std::string Describe(const TemplateControl& control)
+std::string Describe(const TemplateControl& c)
 {
-    return "id " + std::to_string(control.id) + " " + Narrow(control.className) + " \"" +
-           Narrow(control.title) + "\"" +
-           Place(control.x, control.y, control.cx, control.cy) + " style " +
-           Hex(control.style) + " exstyle " + Hex(control.exStyle) + " help " +
-           std::to_string(control.helpId);
+    return Fields("id %d %s \"%s\" at %d,%d %dx%d style 0x%lx exstyle 0x%lx help %lu", c.id,
+                  Narrow(c.className).c_str(), Narrow(c.title).c_str(), c.x, c.y, c.cx, c.cy,
+                  c.style, c.exStyle, c.helpId);
 }
 
-std::string Describe(const DialogTemplate& dialog)
+std::string Describe(const DialogTemplate& d)
 {
-    return "\"" + Narrow(dialog.title) + "\"" + Place(dialog.x, dialog.y, dialog.cx, dialog.cy) +
-           " style " + Hex(dialog.style) + " font " + std::to_string(dialog.pointSize) + " " +
-           Narrow(dialog.typeface) + " weight " + std::to_string(dialog.weight) + " italic " +
-           std::to_string(dialog.italic) + " charset " + std::to_string(dialog.charset) +
-           " exstyle " + Hex(dialog.exStyle) + " help " + std::to_string(dialog.helpId) +
-           " menu \"" + Narrow(dialog.menu) + "\" class \"" + Narrow(dialog.className) + "\"";
+    return Fields("\"%s\" at %d,%d %dx%d style 0x%lx font %u %s weight %u italic %u charset %u "
+                  "exstyle 0x%lx help %lu menu \"%s\" class \"%s\"",
+                  Narrow(d.title).c_str(), d.x, d.y, d.cx, d.cy, d.style, d.pointSize,
+                  Narrow(d.typeface).c_str(), d.weight, d.italic, d.charset, d.exStyle, d.helpId,
+                  Narrow(d.menu).c_str(), Narrow(d.className).c_str());
 }
 
 void ExpectDialogTemplate(int id, const DialogTemplate& want)

@@ -20,7 +20,10 @@
 
 namespace {
 
-const wchar_t kMailSubject[] = L"?subject=Kestraner User";
+// What each link opens as the box comes up.
+const std::wstring kHomeTarget = L"http://www.example.com";
+const std::wstring kSupportTarget = L"mailto:support@example.com?subject=Kestraner User";
+const std::wstring kSalesTarget = L"mailto:sales@example.org?subject=Kestraner User";
 const COLORREF kBlue = RGB(0, 0, 255);
 const int kLinkIds[3] = {IDC_HOME_PAGE, IDC_SUPPORT_MAIL, IDC_SALES_MAIL};
 
@@ -225,15 +228,11 @@ TEST(AboutBox, OpensWithOkAsTheOnlyTabStopAndFocused)
 TEST(AboutLinks, ClickOpensWhatTheLinkShows)
 {
     AboutBox about;
-    const std::wstring home = L"http://www.example.com";
-    const std::wstring support = std::wstring(L"mailto:support@example.com") + kMailSubject;
-    const std::wstring sales = std::wstring(L"mailto:sales@example.org") + kMailSubject;
-
-    about.Notify(IDC_HOME_PAGE, STN_CLICKED);
-    about.Notify(IDC_SUPPORT_MAIL, STN_CLICKED);
-    about.Notify(IDC_SALES_MAIL, STN_CLICKED);
+    for (int id : kLinkIds)
+        about.Notify(id, STN_CLICKED);
     ASSERT_TRUE(about.WaitTargets(3));
-    EXPECT_EQ((std::vector<std::wstring>{home, support, sales}), about.Dialog().Targets());
+    EXPECT_EQ((std::vector<std::wstring>{kHomeTarget, kSupportTarget, kSalesTarget}),
+              about.Dialog().Targets());
 
     // The target is the text shown at the moment of the click, cut to 259
     // characters.
@@ -275,9 +274,7 @@ TEST(AboutLinks, DoubleClicksOpenOnceAndRowsBelowOpenNothing)
     // Everything the input produced is handled before this posted click.
     about.Notify(IDC_SALES_MAIL, STN_CLICKED);
     ASSERT_TRUE(about.WaitTargets(2));
-    EXPECT_EQ((std::vector<std::wstring>{L"http://www.example.com",
-                                         std::wstring(L"mailto:sales@example.org") + kMailSubject}),
-              about.Dialog().Targets());
+    EXPECT_EQ((std::vector<std::wstring>{kHomeTarget, kSalesTarget}), about.Dialog().Targets());
 }
 
 // ---- The cursor over the links ------------------------------------------------
