@@ -6,20 +6,24 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstring>
-#include <cwctype>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "res/version.h"
 #include "support/DialogDriver.h"
+#include "support/DialogTemplate.h"
+#include "support/TestFiles.h"
 #include "support/Windows.h"
 #include "ui/AboutDlg.h"
 
 namespace {
 
-const wchar_t kMailSubject[] = L"?subject=Kestraner User";
+// What each link opens as the box comes up.
+const std::wstring kHomeTarget = L"http://www.example.com";
+const std::wstring kSupportTarget = L"mailto:support@example.com?subject=Kestraner User";
+const std::wstring kSalesTarget = L"mailto:sales@example.org?subject=Kestraner User";
 const COLORREF kBlue = RGB(0, 0, 255);
 const int kLinkIds[3] = {IDC_HOME_PAGE, IDC_SUPPORT_MAIL, IDC_SALES_MAIL};
 
@@ -151,150 +155,27 @@ RECT ClientRectOf(HWND child)
 
 // ---- The template as the program carries it ----------------------------
 
-struct TemplateItem {
-    DWORD style;
-    short x, y, cx, cy;
-    int id;
-    std::wstring className;  // lower case, the predefined ordinals by name
-    std::wstring text;       // "#n" for a resource ordinal
-};
-
-struct DialogTemplate {
-    DWORD style = 0, exStyle = 0;
-    short cx = 0, cy = 0;
-    std::wstring caption, fontName;
-    WORD pointSize = 0, weight = 0;
-    std::vector<TemplateItem> items;
-};
-
-class TemplateReader {
-public:
-    explicit TemplateReader(const BYTE* p) : m_start(p), m_p(p) {}
-    template <class T> T Read()
-    {
-        T value;
-        std::memcpy(&value, m_p, sizeof(T));
-        m_p += sizeof(T);
-        return value;
-    }
-    std::wstring ReadSzOrOrd()
-    {
-        if (Peek() == 0xFFFF) {
-            Read<WORD>();
-            return L"#" + std::to_wstring(Read<WORD>());
-        }
-        std::wstring text;
-        for (WORD c; (c = Read<WORD>()) != 0;)
-            text += static_cast<wchar_t>(c);
-        return text;
-    }
-    void AlignDword() { m_p = m_start + ((m_p - m_start + 3) & ~3); }
-    void Skip(size_t bytes) { m_p += bytes; }
-
-private:
-    WORD Peek() const { return static_cast<WORD>(m_p[0] | (m_p[1] << 8)); }
-    const BYTE* m_start;
-    const BYTE* m_p;
-};
-
-DialogTemplate LoadAboutTemplate()
+TEST(AboutTemplate, DialogAndControlsInOrder)
 {
-    DialogTemplate dlg;
-    HMODULE module = ::GetModuleHandleW(nullptr);
-    HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(IDD_ABOUTBOX), RT_DIALOG);
-    if (found == nullptr)
-        return dlg;
-    TemplateReader r(static_cast<const BYTE*>(::LockResource(::LoadResource(module, found))));
-    EXPECT_EQ(1, r.Read<WORD>()) << "not an extended template";
-    EXPECT_EQ(0xFFFF, r.Read<WORD>());
-    r.Read<DWORD>();  // help id
-    dlg.exStyle = r.Read<DWORD>();
-    dlg.style = r.Read<DWORD>();
-    WORD count = r.Read<WORD>();
-    r.Read<short>();
-    r.Read<short>();
-    dlg.cx = r.Read<short>();
-    dlg.cy = r.Read<short>();
-    r.ReadSzOrOrd();  // menu
-    r.ReadSzOrOrd();  // class
-    dlg.caption = r.ReadSzOrOrd();
-    if (dlg.style & DS_SETFONT) {
-        dlg.pointSize = r.Read<WORD>();
-        dlg.weight = r.Read<WORD>();
-        r.Read<BYTE>();  // italic
-        r.Read<BYTE>();  // charset
-        dlg.fontName = r.ReadSzOrOrd();
-    }
-    for (WORD i = 0; i < count; ++i) {
-        r.AlignDword();
-        TemplateItem item;
-        r.Read<DWORD>();  // help id
-        r.Read<DWORD>();  // extended style
-        item.style = r.Read<DWORD>();
-        item.x = r.Read<short>();
-        item.y = r.Read<short>();
-        item.cx = r.Read<short>();
-        item.cy = r.Read<short>();
-        item.id = static_cast<int>(r.Read<DWORD>());
-        item.className = r.ReadSzOrOrd();
-        if (item.className == L"#128")
-            item.className = L"button";
-        else if (item.className == L"#130")
-            item.className = L"static";
-        for (wchar_t& c : item.className)
-            c = static_cast<wchar_t>(std::towlower(c));
-        item.text = r.ReadSzOrOrd();
-        r.Skip(r.Read<WORD>());
-        dlg.items.push_back(item);
-    }
-    return dlg;
-}
-
-TEST(AboutTemplate, HasTheNineControlsInOrder)
-{
-    DialogTemplate dlg = LoadAboutTemplate();
-    EXPECT_EQ(0x80C800C0u, dlg.style);
-    EXPECT_EQ(0u, dlg.exStyle);
-    EXPECT_EQ(183, dlg.cx);
-    EXPECT_EQ(95, dlg.cy);
-    EXPECT_EQ(L"About Kestraner", dlg.caption);
-    EXPECT_EQ(L"Arial", dlg.fontName);
-    EXPECT_EQ(9, dlg.pointSize);
-    EXPECT_EQ(400, dlg.weight);
-
+    const std::wstring copyright = L"" KESTRANE_COPYRIGHT;
+    EXPECT_EQ(0u, copyright.find(L"Copyright ")) << Narrow(copyright);
     const DWORD text = WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT | SS_CENTERIMAGE;
     const DWORD link = text | SS_NOTIFY;
-    const TemplateItem expected[] = {
-        {WS_CHILD | WS_VISIBLE | SS_ICON, 15, 10, 20, 20, -1, L"static", L"#100"},
-        {text, 43, 10, 103, 8, -1, L"static", L"Kestrane: Version 1.0"},
-        {text, 43, 22, 119, 8, -1, L"static", L""},  // the copyright line
-        {text, 43, 34, 42, 8, -1, L"static", L"Home Page:"},
-        {link, 89, 34, 78, 8, IDC_HOME_PAGE, L"static", L""},
-        {text, 43, 46, 25, 8, -1, L"static", L"Email:"},
-        {link, 89, 46, 76, 8, IDC_SUPPORT_MAIL, L"static", L""},
-        {link, 89, 58, 64, 8, IDC_SALES_MAIL, L"static", L""},
-        {WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 73, 74, 38, 14, IDOK, L"button",
-         L"Ok"},
-    };
-    ASSERT_EQ(9u, dlg.items.size());
-    for (size_t i = 0; i < 9; ++i) {
-        const TemplateItem& want = expected[i];
-        const TemplateItem& got = dlg.items[i];
-        SCOPED_TRACE("control " + std::to_string(i));
-        EXPECT_EQ(want.id, got.id);
-        EXPECT_EQ(want.className, got.className);
-        EXPECT_EQ(want.style, got.style) << std::hex << got.style;
-        EXPECT_EQ(want.x, got.x);
-        EXPECT_EQ(want.y, got.y);
-        EXPECT_EQ(want.cx, got.cx);
-        EXPECT_EQ(want.cy, got.cy);
-        if (!want.text.empty()) {
-            EXPECT_EQ(want.text, got.text);
-        } else {
-            EXPECT_FALSE(got.text.empty());
-        }
-    }
-    EXPECT_EQ(L"Copyright", dlg.items[2].text.substr(0, 9));
+    ExpectDialogTemplate(
+        IDD_ABOUTBOX,
+        {L"About Kestraner", 0, 0, 183, 95,
+         DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, L"Arial", 9, 400,
+         {
+             {-1, L"static", L"#100", 15, 10, 20, 20, WS_CHILD | WS_VISIBLE | SS_ICON},
+             {-1, L"static", L"Kestrane: Version 1.0", 43, 10, 103, 8, text},
+             {-1, L"static", copyright, 43, 22, 119, 8, text},
+             {-1, L"static", L"Home Page:", 43, 34, 42, 8, text},
+             {IDC_HOME_PAGE, L"static", L"http://www.example.com", 89, 34, 78, 8, link},
+             {-1, L"static", L"Email:", 43, 46, 25, 8, text},
+             {IDC_SUPPORT_MAIL, L"static", L"support@example.com", 89, 46, 76, 8, link},
+             {IDC_SALES_MAIL, L"static", L"sales@example.org", 89, 58, 64, 8, link},
+             {IDOK, L"button", L"Ok", 73, 74, 38, 14, WS_CHILD | WS_VISIBLE | WS_TABSTOP},
+         }});
 }
 
 TEST(AboutTemplate, HandCursorPointsWithTheFingerTip)
@@ -322,17 +203,13 @@ TEST(AboutBox, OpensWithOkAsTheOnlyTabStopAndFocused)
 
     int children = 0;
     for (HWND child = ::GetWindow(about.Window(), GW_CHILD); child != nullptr;
-         child = ::GetWindow(child, GW_HWNDNEXT)) {
+         child = ::GetWindow(child, GW_HWNDNEXT))
         ++children;
-        LONG style = ::GetWindowLongW(child, GWL_STYLE);
-        int id = ::GetDlgCtrlID(child);
-        EXPECT_EQ(id == IDOK, (style & WS_TABSTOP) != 0) << "control " << id;
-        bool isLink = id == IDC_HOME_PAGE || id == IDC_SUPPORT_MAIL || id == IDC_SALES_MAIL;
-        if (id != IDOK) {
-            EXPECT_EQ(isLink, (style & SS_NOTIFY) != 0) << "control " << id;
-        }
-    }
     EXPECT_EQ(9, children);
+    // Ok is the only control a user reaches with Tab; the links take clicks.
+    EXPECT_EQ(about.Item(IDOK), ::GetNextDlgTabItem(about.Window(), about.Item(IDOK), FALSE));
+    for (int id : kLinkIds)
+        EXPECT_TRUE(::GetWindowLongW(about.Item(id), GWL_STYLE) & SS_NOTIFY) << "link " << id;
     EXPECT_EQ(L"Ok", WindowText(about.Item(IDOK)));
     EXPECT_EQ(BS_PUSHBUTTON, ::GetWindowLongW(about.Item(IDOK), GWL_STYLE) & 0x0F);
 
@@ -351,15 +228,11 @@ TEST(AboutBox, OpensWithOkAsTheOnlyTabStopAndFocused)
 TEST(AboutLinks, ClickOpensWhatTheLinkShows)
 {
     AboutBox about;
-    const std::wstring home = L"http://www.example.com";
-    const std::wstring support = std::wstring(L"mailto:support@example.com") + kMailSubject;
-    const std::wstring sales = std::wstring(L"mailto:sales@example.org") + kMailSubject;
-
-    about.Notify(IDC_HOME_PAGE, STN_CLICKED);
-    about.Notify(IDC_SUPPORT_MAIL, STN_CLICKED);
-    about.Notify(IDC_SALES_MAIL, STN_CLICKED);
+    for (int id : kLinkIds)
+        about.Notify(id, STN_CLICKED);
     ASSERT_TRUE(about.WaitTargets(3));
-    EXPECT_EQ((std::vector<std::wstring>{home, support, sales}), about.Dialog().Targets());
+    EXPECT_EQ((std::vector<std::wstring>{kHomeTarget, kSupportTarget, kSalesTarget}),
+              about.Dialog().Targets());
 
     // The target is the text shown at the moment of the click, cut to 259
     // characters.
@@ -378,25 +251,13 @@ TEST(AboutLinks, ClickOpensWhatTheLinkShows)
     EXPECT_TRUE(::IsWindowVisible(about.Window())) << "opening a link closed the box";
 }
 
-TEST(AboutLinks, DoubleClickNotificationOpensNothing)
+TEST(AboutLinks, DoubleClicksOpenOnceAndRowsBelowOpenNothing)
 {
     AboutBox about;
-    // Posted in order: what the double clicks would have opened would come
-    // before the last click's target.
-    about.Notify(IDC_HOME_PAGE, STN_CLICKED);
-    about.Notify(IDC_HOME_PAGE, STN_DBLCLK);
-    about.Notify(IDC_SUPPORT_MAIL, STN_DBLCLK);
-    about.Notify(IDC_SALES_MAIL, STN_DBLCLK);
-    about.Notify(IDC_SALES_MAIL, STN_CLICKED);
-    ASSERT_TRUE(about.WaitTargets(2));
-    EXPECT_EQ((std::vector<std::wstring>{L"http://www.example.com",
-                                         std::wstring(L"mailto:sales@example.org") + kMailSubject}),
-              about.Dialog().Targets());
-}
-
-TEST(AboutLinks, RealDoubleClickOpensOnceAndRowsBelowOpenNothing)
-{
-    AboutBox about;
+    // Double click notifications, posted ahead of everything below: what
+    // they opened would come first.
+    for (int id : kLinkIds)
+        about.Notify(id, STN_DBLCLK);
     RECT home = ScreenRect(about.Item(IDC_HOME_PAGE));
     ASSERT_TRUE(MovePointer({home.left + 5, (home.top + home.bottom) / 2}));
     for (DWORD flags : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN,
@@ -413,9 +274,7 @@ TEST(AboutLinks, RealDoubleClickOpensOnceAndRowsBelowOpenNothing)
     // Everything the input produced is handled before this posted click.
     about.Notify(IDC_SALES_MAIL, STN_CLICKED);
     ASSERT_TRUE(about.WaitTargets(2));
-    EXPECT_EQ((std::vector<std::wstring>{L"http://www.example.com",
-                                         std::wstring(L"mailto:sales@example.org") + kMailSubject}),
-              about.Dialog().Targets());
+    EXPECT_EQ((std::vector<std::wstring>{kHomeTarget, kSalesTarget}), about.Dialog().Targets());
 }
 
 // ---- The cursor over the links ------------------------------------------------
@@ -522,19 +381,27 @@ bool IsBluish(COLORREF c)
 // Dark and grey, as default text is: blue text, however blended, is not.
 bool IsDark(COLORREF c) { return GetRValue(c) < 128 && GetGValue(c) < 128 && GetBValue(c) < 128; }
 
-TEST(AboutLinks, LinksAreBlueAndUnderlinedOtherTextsAreNot)
+// Waits until the box and every control in it have painted.
+bool WaitPainted(AboutBox& about)
 {
-    AboutBox about;
     HWND box = about.Window();
-    ASSERT_TRUE(::RedrawWindow(box, nullptr, nullptr,
-                               RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW));
-    ASSERT_TRUE(WaitFor([&] {
+    if (!::RedrawWindow(box, nullptr, nullptr,
+                        RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW))
+        return false;
+    return WaitFor([&] {
         about.Send(box, WM_NULL);
         for (HWND w = ::GetWindow(box, GW_CHILD); w != nullptr; w = ::GetWindow(w, GW_HWNDNEXT))
             if (::GetUpdateRect(w, nullptr, FALSE))
                 return false;
         return !::GetUpdateRect(box, nullptr, FALSE);
-    })) << "the box did not finish painting";
+    });
+}
+
+TEST(AboutLinks, LinksAreBlueAndUnderlinedOtherTextsAreNot)
+{
+    AboutBox about;
+    HWND box = about.Window();
+    ASSERT_TRUE(WaitPainted(about)) << "the box did not finish painting";
 
     ClientPixels pixels(box);
     const COLORREF background = pixels.At(1, 1);
@@ -579,22 +446,6 @@ TEST(AboutLinks, LinksAreBlueAndUnderlinedOtherTextsAreNot)
 }
 
 // ---- At every DPI -------------------------------------------------------------
-
-// Waits until the box and every control in it have painted.
-bool WaitPainted(AboutBox& about)
-{
-    HWND box = about.Window();
-    if (!::RedrawWindow(box, nullptr, nullptr,
-                        RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW))
-        return false;
-    return WaitFor([&] {
-        about.Send(box, WM_NULL);
-        for (HWND w = ::GetWindow(box, GW_CHILD); w != nullptr; w = ::GetWindow(w, GW_HWNDNEXT))
-            if (::GetUpdateRect(w, nullptr, FALSE))
-                return false;
-        return !::GetUpdateRect(box, nullptr, FALSE);
-    });
-}
 
 // Run by Dpi.EveryTextFitsAndEachUnderlineLiesUnderItsLink in a program of its
 // own, started at the DPI that it is told.

@@ -8,147 +8,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "support/DialogDriver.h"
-#include "support/TestFiles.h"
+#include "support/DialogTemplate.h"
 
 namespace {
-
-// One control of an extended dialog template.
-struct ControlEntry {
-    DWORD helpId = 0;
-    DWORD exStyle = 0;
-    DWORD style = 0;
-    short x = 0, y = 0, cx = 0, cy = 0;
-    DWORD id = 0;
-    std::wstring className;
-    std::wstring title;
-    WORD extraBytes = 0;
-};
-
-struct DialogEntry {
-    WORD version = 0;
-    WORD signature = 0;
-    DWORD exStyle = 0;
-    DWORD style = 0;
-    short x = 0, y = 0, cx = 0, cy = 0;
-    std::wstring menu;
-    std::wstring className;
-    std::wstring title;
-    WORD pointSize = 0;
-    WORD weight = 0;
-    BYTE italic = 0;
-    BYTE charset = 0;
-    std::wstring typeface;
-    std::vector<ControlEntry> controls;
-};
-
-// Reads the extended template resource id from the program's own image.
-class TemplateReader {
-public:
-    explicit TemplateReader(int id)
-    {
-        HMODULE module = ::GetModuleHandleW(nullptr);
-        HRSRC info = ::FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5));
-        if (info == nullptr)
-            return;
-        m_p = static_cast<const BYTE*>(::LockResource(::LoadResource(module, info)));
-        m_begin = m_p;
-        m_end = m_p + ::SizeofResource(module, info);
-    }
-
-    bool Read(DialogEntry& dialog)
-    {
-        if (m_p == nullptr)
-            return false;
-        dialog.version = Word();
-        dialog.signature = Word();
-        Dword(); // help id
-        dialog.exStyle = Dword();
-        dialog.style = Dword();
-        const WORD count = Word();
-        dialog.x = static_cast<short>(Word());
-        dialog.y = static_cast<short>(Word());
-        dialog.cx = static_cast<short>(Word());
-        dialog.cy = static_cast<short>(Word());
-        dialog.menu = NameOrOrdinal();
-        dialog.className = NameOrOrdinal();
-        dialog.title = String();
-        if (dialog.style & (DS_SETFONT | DS_SHELLFONT)) {
-            dialog.pointSize = Word();
-            dialog.weight = Word();
-            dialog.italic = Byte();
-            dialog.charset = Byte();
-            dialog.typeface = String();
-        }
-        for (WORD i = 0; i < count; ++i) {
-            Align();
-            ControlEntry control;
-            control.helpId = Dword();
-            control.exStyle = Dword();
-            control.style = Dword();
-            control.x = static_cast<short>(Word());
-            control.y = static_cast<short>(Word());
-            control.cx = static_cast<short>(Word());
-            control.cy = static_cast<short>(Word());
-            control.id = Dword();
-            control.className = NameOrOrdinal();
-            control.title = NameOrOrdinal();
-            control.extraBytes = Word();
-            m_p += control.extraBytes;
-            dialog.controls.push_back(control);
-        }
-        return m_p <= m_end;
-    }
-
-private:
-    BYTE Byte() { return *m_p++; }
-    WORD Word()
-    {
-        WORD value;
-        std::memcpy(&value, m_p, sizeof(value));
-        m_p += sizeof(value);
-        return value;
-    }
-    DWORD Dword()
-    {
-        DWORD value;
-        std::memcpy(&value, m_p, sizeof(value));
-        m_p += sizeof(value);
-        return value;
-    }
-    void Align() { m_p = m_begin + ((m_p - m_begin + 3) & ~3); }
-    std::wstring String()
-    {
-        std::wstring text;
-        for (WORD c = Word(); c != 0; c = Word())
-            text += static_cast<wchar_t>(c);
-        return text;
-    }
-    // A name, or an ordinal written as "#n"; empty for none.
-    std::wstring NameOrOrdinal()
-    {
-        WORD first;
-        std::memcpy(&first, m_p, sizeof(first));
-        if (first == 0xFFFF) {
-            Word();
-            return L"#" + std::to_wstring(Word());
-        }
-        return String();
-    }
-
-    const BYTE* m_begin = nullptr;
-    const BYTE* m_p = nullptr;
-    const BYTE* m_end = nullptr;
-};
-
-// The predefined control classes as a template names them by ordinal.
-const wchar_t kButton[] = L"#128";
-const wchar_t kEdit[] = L"#129";
-const wchar_t kStatic[] = L"#130";
-const wchar_t kListBox[] = L"#131";
 
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 constexpr DWORD kGroupBox = kChild | BS_GROUPBOX;
@@ -162,118 +27,40 @@ constexpr DWORD kList = kChild | LBS_SORT | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | 
 constexpr DWORD kBar = kChild | WS_BORDER;
 constexpr DWORD kDefault = kChild | BS_DEFPUSHBUTTON | WS_TABSTOP;
 
-struct Expected {
-    DWORD id;
-    const wchar_t* className;
-    const wchar_t* title;
-    short x, y, cx, cy;
-    DWORD style;
-};
-
-const DWORD kNone = static_cast<DWORD>(-1);
-
-const Expected kControls[] = {
-    {kNone, kButton, L"Separate File", 7, 7, 206, 79, kGroupBox},
-    {kNone, kStatic, L"Separated File:", 15, 17, 53, 10, kLabel},
-    {IDC_SOURCE_FILE, kEdit, L"", 15, 30, 145, 14, kPathEdit},
-    {IDC_BROWSE_SOURCE, kButton, L"Browser...", 164, 30, 43, 14, kPush},
-    {kNone, kStatic, L"Block Size:", 15, 50, 37, 10, kLabel},
-    {IDC_BLOCK_SIZE, kEdit, L"", 61, 48, 38, 14, kNumberEdit},
-    {IDC_MBYTE, kButton, L"M Byte", 119, 48, 32, 14, kRadio},
-    {IDC_KBYTE, kButton, L"K Byte", 169, 47, 31, 14, kRadio},
-    {IDC_SEPARATE, kButton, L"Separate", 60, 66, 43, 14, kPush},
-    {IDC_CANCEL_SEPARATE, kButton, L"Cancel", 116, 66, 43, 14, kPush},
-    {kNone, kButton, L"Merge File", 7, 91, 206, 131, kGroupBox},
-    {kNone, kStatic, L"Merged Files:", 15, 102, 51, 10, kLabel},
-    {IDC_MERGE_LIST, kListBox, L"", 15, 116, 145, 50, kList},
-    {IDC_BROWSE_MERGE, kButton, L"Browser...", 164, 116, 43, 14, kPush},
-    {IDC_UP, kButton, L"Up", 164, 134, 43, 14, kPush},
-    {IDC_DOWN, kButton, L"Down", 164, 152, 43, 14, kPush},
-    {kNone, kStatic, L"Merge Result File:", 16, 172, 60, 9, kLabel},
-    {IDC_RESULT_FILE, kEdit, L"", 15, 184, 145, 14, kPathEdit},
-    {IDC_BROWSE_RESULT, kButton, L"Browser...", 164, 184, 43, 14, kPush},
-    {IDC_MERGE, kButton, L"Merge", 60, 203, 43, 14, kPush},
-    {IDC_CANCEL_MERGE, kButton, L"Cancel", 116, 203, 43, 14, kPush},
-    {IDC_PROGRESS, L"msctls_progress32", L"", 7, 230, 206, 14, kBar},
-    {ID_APP_ABOUT, kButton, L"&About...", 60, 252, 43, 14, kPush},
-    {IDCANCEL, kButton, L"Exit", 116, 252, 44, 14, kDefault},
-};
-
-std::wstring ClassOf(HWND hWnd)
-{
-    wchar_t name[64] = L"";
-    ::GetClassNameW(hWnd, name, 64);
-    return name;
-}
-
-// What the live class of a template class is.
-std::wstring LiveClass(const wchar_t* templateClass)
-{
-    const std::wstring name = templateClass;
-    if (name == kButton)
-        return L"Button";
-    if (name == kEdit)
-        return L"Edit";
-    if (name == kStatic)
-        return L"Static";
-    if (name == kListBox)
-        return L"ListBox";
-    return name;
-}
-
-std::wstring Upper(std::wstring text)
-{
-    if (!text.empty())
-        ::CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
-    return text;
-}
+const DialogTemplate kMainDialog = {
+    L"Kestrane", 0, 0, 219, 273, DS_SETFONT | DS_MODALFRAME | WS_CAPTION | WS_SYSMENU, L"Arial", 9, 400,
+    {
+        {-1, L"button", L"Separate File", 7, 7, 206, 79, kGroupBox},
+        {-1, L"static", L"Separated File:", 15, 17, 53, 10, kLabel},
+        {IDC_SOURCE_FILE, L"edit", L"", 15, 30, 145, 14, kPathEdit},
+        {IDC_BROWSE_SOURCE, L"button", L"Browser...", 164, 30, 43, 14, kPush},
+        {-1, L"static", L"Block Size:", 15, 50, 37, 10, kLabel},
+        {IDC_BLOCK_SIZE, L"edit", L"", 61, 48, 38, 14, kNumberEdit},
+        {IDC_MBYTE, L"button", L"M Byte", 119, 48, 32, 14, kRadio},
+        {IDC_KBYTE, L"button", L"K Byte", 169, 47, 31, 14, kRadio},
+        {IDC_SEPARATE, L"button", L"Separate", 60, 66, 43, 14, kPush},
+        {IDC_CANCEL_SEPARATE, L"button", L"Cancel", 116, 66, 43, 14, kPush},
+        {-1, L"button", L"Merge File", 7, 91, 206, 131, kGroupBox},
+        {-1, L"static", L"Merged Files:", 15, 102, 51, 10, kLabel},
+        {IDC_MERGE_LIST, L"listbox", L"", 15, 116, 145, 50, kList},
+        {IDC_BROWSE_MERGE, L"button", L"Browser...", 164, 116, 43, 14, kPush},
+        {IDC_UP, L"button", L"Up", 164, 134, 43, 14, kPush},
+        {IDC_DOWN, L"button", L"Down", 164, 152, 43, 14, kPush},
+        {-1, L"static", L"Merge Result File:", 16, 172, 60, 9, kLabel},
+        {IDC_RESULT_FILE, L"edit", L"", 15, 184, 145, 14, kPathEdit},
+        {IDC_BROWSE_RESULT, L"button", L"Browser...", 164, 184, 43, 14, kPush},
+        {IDC_MERGE, L"button", L"Merge", 60, 203, 43, 14, kPush},
+        {IDC_CANCEL_MERGE, L"button", L"Cancel", 116, 203, 43, 14, kPush},
+        {IDC_PROGRESS, L"msctls_progress32", L"", 7, 230, 206, 14, kBar},
+        {ID_APP_ABOUT, L"button", L"&About...", 60, 252, 43, 14, kPush},
+        {IDCANCEL, L"button", L"Exit", 116, 252, 44, 14, kDefault},
+    }};
 
 } // namespace
 
-TEST(MainTemplate, DialogFrameCaptionAndFont)
+TEST(MainTemplate, DialogAndControlsInOrder)
 {
-    DialogEntry dialog;
-    ASSERT_TRUE(TemplateReader(IDD_MAINDLG).Read(dialog)) << "no template 200";
-    EXPECT_EQ(1, dialog.version);
-    EXPECT_EQ(0xFFFF, dialog.signature) << "not an extended template";
-    EXPECT_EQ(static_cast<DWORD>(DS_SETFONT | DS_MODALFRAME | WS_CAPTION | WS_SYSMENU), dialog.style);
-    EXPECT_EQ(0u, dialog.exStyle);
-    EXPECT_EQ(0, dialog.x);
-    EXPECT_EQ(0, dialog.y);
-    EXPECT_EQ(219, dialog.cx);
-    EXPECT_EQ(273, dialog.cy);
-    EXPECT_EQ(L"", dialog.menu);
-    EXPECT_EQ(L"", dialog.className);
-    EXPECT_EQ(L"Kestrane", dialog.title);
-    EXPECT_EQ(9, dialog.pointSize);
-    EXPECT_EQ(400, dialog.weight);
-    EXPECT_EQ(0, dialog.italic);
-    EXPECT_EQ(0, dialog.charset);
-    EXPECT_EQ(L"Arial", dialog.typeface);
-}
-
-TEST(MainTemplate, ControlsInOrderWithTheirStyles)
-{
-    DialogEntry dialog;
-    ASSERT_TRUE(TemplateReader(IDD_MAINDLG).Read(dialog));
-    ASSERT_EQ(std::size(kControls), dialog.controls.size());
-    for (size_t i = 0; i < dialog.controls.size(); ++i) {
-        const ControlEntry& actual = dialog.controls[i];
-        const Expected& expected = kControls[i];
-        SCOPED_TRACE("control #" + std::to_string(i) + " \"" + Narrow(expected.title) + "\"");
-        EXPECT_EQ(expected.id, actual.id);
-        EXPECT_EQ(Upper(LiveClass(expected.className)), Upper(LiveClass(actual.className.c_str())));
-        EXPECT_EQ(expected.title, actual.title);
-        EXPECT_EQ(expected.x, actual.x);
-        EXPECT_EQ(expected.y, actual.y);
-        EXPECT_EQ(expected.cx, actual.cx);
-        EXPECT_EQ(expected.cy, actual.cy);
-        EXPECT_EQ(expected.style, actual.style) << std::hex << "expected 0x" << expected.style
-                                                << ", got 0x" << actual.style;
-        EXPECT_EQ(0u, actual.exStyle);
-        EXPECT_EQ(0u, actual.helpId);
-        EXPECT_NE(1u, actual.id) << "no control may have id 1";
-    }
+    ExpectDialogTemplate(IDD_MAINDLG, kMainDialog);
 }
 
 TEST(MainTemplate, ProgramIconHasTwoSixteenColourImages)
@@ -318,16 +105,19 @@ TEST(MainTemplate, LiveControlsFollowTheTemplate)
     EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME | WS_CHILD));
     EXPECT_TRUE(style & WS_SYSMENU);
 
+    const std::vector<TemplateControl>& controls = kMainDialog.controls;
     std::vector<HWND> children;
     for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr;
          child = ::GetWindow(child, GW_HWNDNEXT))
         children.push_back(child);
-    ASSERT_EQ(std::size(kControls), children.size());
+    ASSERT_EQ(controls.size(), children.size());
     for (size_t i = 0; i < children.size(); ++i) {
         SCOPED_TRACE("control #" + std::to_string(i));
-        EXPECT_EQ(kControls[i].id, static_cast<DWORD>(::GetDlgCtrlID(children[i])));
-        EXPECT_EQ(Upper(LiveClass(kControls[i].className)), Upper(ClassOf(children[i])));
-        EXPECT_EQ(kControls[i].title, WindowText(children[i]));
+        wchar_t className[64] = L"";
+        ::GetClassNameW(children[i], className, 64);
+        EXPECT_EQ(0, lstrcmpiW(controls[i].className.c_str(), className)) << className;
+        EXPECT_EQ(controls[i].id, ::GetDlgCtrlID(children[i]));
+        EXPECT_EQ(controls[i].title, WindowText(children[i]));
         EXPECT_TRUE(::IsWindowVisible(children[i]));
         EXPECT_TRUE(::IsWindowEnabled(children[i]));
     }
