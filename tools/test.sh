@@ -11,7 +11,8 @@ set -euo pipefail
 . "$(dirname "$0")/run-common.sh"
 [ -n "${KESTRANE_RUN_BUILD:-}" ] || { build_program all; on_virtual_display "$@"; }
 cd "$KESTRANE_RUN_BUILD"
-apart='^(jobs|batch|slow)$'
+# Each program's label is in one lane (ctest ANDs several -L or -LE).
+apart='^(jobs|batch|slow)$' main='^(ui|faults|disk|shipped)$'
 if [ -z "${KESTRANE_LANE:-}" ]; then
     KESTRANE_LANE=apart KESTRANE_WINEPREFIX="$PWD/wineprefix-apart" \
         xvfb-run -a -s "-screen 0 1280x1024x24" bash "$REPO/tools/test.sh" "$@" >apart.out 2>&1 &
@@ -20,10 +21,9 @@ if [ -z "${KESTRANE_LANE:-}" ]; then
     cat apart.out
     exit "$rc"
 fi
-# One Wine server for the whole run: every test program starts in a blink.
 . ./wine-env
 ./wine-run cmd /c exit >/dev/null 2>&1 || true
-"$WINESERVER" -p >/dev/null 2>&1 &
+"$WINESERVER" -p >/dev/null 2>&1 &   # one server for the lane: programs start in a blink
 trap '"$WINESERVER" -k >/dev/null 2>&1 || true' EXIT
-if [ "$KESTRANE_LANE" = apart ]; then lane=(-L "$apart" -j2); else lane=(-LE "$apart"); fi
+if [ "$KESTRANE_LANE" = apart ]; then lane=(-L "$apart" -j2); else lane=(-L "$main"); fi
 ctest --output-on-failure --no-tests=ignore "${lane[@]}" "$@"
