@@ -1,11 +1,8 @@
 #!/usr/bin/env bash
-# Prints which Windows build the tests run on this machine: x86 (the 32-bit
-# program itself, under 32-bit Wine) where the kernel executes 32-bit x86
-# code, x64 (the same source built for x86-64, under 64-bit Wine) where it
-# can't. KESTRANE_TEST_ARCH=x64 or x86 forces the choice; x86 fails with a
-# one-line reason where 32-bit code can't run.
-#
-# Source it for the function kestrane_test_arch, or run it to print the answer.
+# Prints which Windows build runs on this machine: x86 (the 32-bit program,
+# under 32-bit Wine) where the kernel executes 32-bit x86 code, else x64 (the
+# same source built for x86-64, 64-bit Wine). KESTRANE_TEST_ARCH=x64 or x86
+# forces the choice. Source it for kestrane_test_arch, or run it.
 
 # True when this kernel runs a 32-bit x86 program. The probe is a 93-byte
 # static ELF32 that only exits with 42, so it needs no 32-bit library.
@@ -23,17 +20,12 @@ kestrane_runs_x86() {
 kestrane_test_arch() {
     case "${KESTRANE_TEST_ARCH:-}" in
         x64) echo x64 ;;
-        x86)
-            if ! kestrane_runs_x86; then
-                echo "error: KESTRANE_TEST_ARCH=x86, but this machine cannot execute 32-bit x86 code" >&2
-                return 1
-            fi
-            echo x86 ;;
-        "")
-            if kestrane_runs_x86; then echo x86; else echo x64; fi ;;
-        *)
-            echo "error: KESTRANE_TEST_ARCH must be x86 or x64, not '$KESTRANE_TEST_ARCH'" >&2
-            return 1 ;;
+        x86) kestrane_runs_x86 && echo x86 && return
+             echo "error: KESTRANE_TEST_ARCH=x86, but this machine cannot execute 32-bit x86 code" >&2
+             return 1 ;;
+        "") if kestrane_runs_x86; then echo x86; else echo x64; fi ;;
+        *) echo "error: KESTRANE_TEST_ARCH must be x86 or x64, not '$KESTRANE_TEST_ARCH'" >&2
+           return 1 ;;
     esac
 }
 

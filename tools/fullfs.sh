@@ -3,29 +3,18 @@
 # of the build's Wine prefix, for the disk-full tests. Where it can't be
 # mounted (no root, no tmpfs) it says so; the tests then skip.
 set -u
-action="$1"
-build="$2"
-mnt="$build/fullfs"
-drive="$build/wineprefix/dosdevices/q:"
-
-case "$action" in
-setup)
-    mkdir -p "$mnt" "$build/wineprefix/dosdevices"
-    if ! mountpoint -q "$mnt"; then
-        if ! mount -t tmpfs -o size=3m kestrane-fullfs "$mnt" 2>/dev/null; then
-            echo "fullfs: cannot mount a small filesystem here; the disk-full tests will skip"
-            exit 0
-        fi
+mnt="$2/fullfs" drive="$2/wineprefix/dosdevices/q:"
+if [ "$1" = setup ]; then
+    mkdir -p "$mnt" "$2/wineprefix/dosdevices"
+    if ! mountpoint -q "$mnt" && ! mount -t tmpfs -o size=3m kestrane-fullfs "$mnt" 2>/dev/null; then
+        echo "fullfs: cannot mount a small filesystem here; the disk-full tests will skip"
+        exit 0
     fi
     touch "$mnt/.kestrane-fullfs"
     ln -sfn "$mnt" "$drive"
     echo "fullfs: 3 MiB filesystem at $mnt is drive Q:"
-    ;;
-cleanup)
+else
     rm -f "$drive"
-    if mountpoint -q "$mnt"; then
-        umount "$mnt" || true
-    fi
-    ;;
-esac
+    ! mountpoint -q "$mnt" || umount "$mnt" || true
+fi
 exit 0

@@ -40,16 +40,15 @@ class Canvas:
             self.px[y][x] = c
 
     def hline(self, x0, x1, y, c):
-        for x in range(x0, x1 + 1):
-            self.put(x, y, c)
+        self.fill(x0, y, x1, y, c)
 
     def vline(self, x, y0, y1, c):
-        for y in range(y0, y1 + 1):
-            self.put(x, y, c)
+        self.fill(x, y0, x, y1, c)
 
     def fill(self, x0, y0, x1, y1, c):
         for y in range(y0, y1 + 1):
-            self.hline(x0, x1, y, c)
+            for x in range(x0, x1 + 1):
+                self.put(x, y, c)
 
     def box(self, x0, y0, x1, y1, edge, inside):
         """A filled rectangle with a one-pixel edge; corners are inclusive."""
@@ -156,13 +155,8 @@ HAND = [
     "..........KWWWWWWWWWWWWWK.......",
     "..........KWWWWWWWWWWWWK........",
     "..........KKKKKKKKKKKKKK........",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
 ]
+HAND += ["." * 32] * (32 - len(HAND))     # the rows below the hand
 # Cursor palette: 256 entries, of which the hand uses the first two.
 CUR_BLACK, CUR_WHITE = 0, 1
 CUR_PALETTE = [(0, 0, 0), (0xFF, 0xFF, 0xFF)] + [(0, 0, 0)] * 254

@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Kestrane
-# need, where they are missing. Idempotent; asks nothing. Needs root (or sudo).
-#
+# need, where they are missing; asks nothing; needs root (or sudo).
 #   tools/setup.sh [x86|x64]    (default: what tools/arch.sh chooses)
-#
 # The 32-bit program is built everywhere. x86 adds 32-bit Wine (and the i386
-# architecture) to run it; x64 adds the x86-64 cross compiler and 64-bit Wine,
-# for machines that can't execute 32-bit code.
-#
+# architecture) to run it; x64 the x86-64 cross compiler and 64-bit Wine.
 # Exits 3 when the x86 packages can't be installed although the rest could be
 # (a mirror whose i386 lists are out of step with the installed amd64
 # libraries): the caller may then run the x86-64 build instead.

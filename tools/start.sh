@@ -1,35 +1,26 @@
 #!/usr/bin/env bash
-# Builds Kestrane and starts it under Wine.
-#
-# With an X display ($DISPLAY set) the program runs in the foreground and its
-# exit code is returned. Without one, the program runs on a virtual display of
-# its own: once the main window is up a screenshot of it is saved to
-# build/kestrane-window.png, and the program keeps running until Ctrl+C.
+# Builds Kestrane and starts it under Wine. With an X display ($DISPLAY) the
+# program runs in the foreground and its exit code is returned. Without one
+# it runs on a virtual display: a screenshot of its window is saved to
+# build/kestrane-window.png, and it runs until Ctrl+C.
 set -u
 # shellcheck source=tools/run-common.sh
 . "$(dirname "$0")/run-common.sh"
-
-build_program
-
-if [ -n "${DISPLAY:-}" ]; then
-    "$RUN_BUILD/wine-run" "$RUN_BUILD/kestrane.exe"
-    exit $?
+RUN_BUILD="${KESTRANE_RUN_BUILD:-}"
+if [ -z "$RUN_BUILD" ]; then
+    build_program
+    [ -n "${DISPLAY:-}" ] && exec "$RUN_BUILD/wine-run" "$RUN_BUILD/kestrane.exe"
+    # The display runs in a session of its own, away from Ctrl+C, which is
+    # passed on as a request to close the program first.
+    setsid -w xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" &
+    trap 'kill -TERM "$(cat "$BUILD/start.pid")"' INT
+    while wait $!; rc=$?; kill -0 $! 2>/dev/null; do :; done
+    exit "$rc"
 fi
-
-trap cleanup EXIT
-trap 'say; say "stopping"; close_program; say "kestrane.exe exited with $CLOSE_RC"; exit 0' INT TERM
-
-start_xvfb
-draw_own_frame
+echo $$ >"$BUILD/start.pid"
+trap 'say "stopping"; close_program; say "kestrane.exe exited with $CLOSE_RC"; exit 0' TERM
 start_program
-wait_for_window
-shot="$BUILD/kestrane-window.png"
-take_screenshot "$shot"
-say "Kestrane is running on the virtual display $DISPLAY (window $WINDOW_ID)."
-say "Screenshot of its window: $shot"
-say "Press Ctrl+C to stop it."
+take_screenshot "$BUILD/kestrane-window.png"
+say "Kestrane runs on the virtual display $DISPLAY; its window: $BUILD/kestrane-window.png. Ctrl+C stops it."
+while program_alive; do sleep 1; done
 wait "$PROGRAM_PID"
-rc=$?
-PROGRAM_PID=""
-say "kestrane.exe exited with $rc"
-exit "$rc"

@@ -1,28 +1,29 @@
 #!/usr/bin/env bash
 # Builds Kestrane and its tests and runs every test under Wine, on a virtual
-# display of its own. Arguments go to ctest: tools/test.sh -L slow runs the
-# slow cases only, tools/test.sh -LE slow all others.
-#
-# The tests run on the 32-bit build where this machine executes 32-bit x86
-# code, else on the x86-64 build of the same source (tools/arch.sh;
-# KESTRANE_TEST_ARCH=x64 or x86 forces the choice).
+# display of its own; the tests run on the 32-bit build where this machine
+# executes 32-bit x86 code, else on the x86-64 build (tools/arch.sh).
+# Arguments go to ctest: tools/test.sh -L slow runs the slow cases only,
+# tools/test.sh -LE slow all others. The programs that show nothing but
+# their jobs' boxes (labels jobs, batch, slow) run beside the others, two at
+# a time, with a Wine server, prefix and display of their own.
 set -euo pipefail
-
-if [ -z "${KESTRANE_TEST_TREE:-}" ]; then
-    # shellcheck source=tools/run-common.sh
-    . "$(dirname "$0")/run-common.sh"
-    build_program all
-    # Everything Wine starts from here on must see the virtual display: its
-    # desktop process lives as long as the Wine server.
-    export KESTRANE_TEST_TREE="$RUN_BUILD"
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+# shellcheck source=tools/run-common.sh
+. "$(dirname "$0")/run-common.sh"
+[ -n "${KESTRANE_RUN_BUILD:-}" ] || { build_program all; on_virtual_display "$@"; }
+cd "$KESTRANE_RUN_BUILD"
+# Each program's label is in one lane (ctest ANDs several -L or -LE).
+apart='^(jobs|batch|slow)$' main='^(ui|faults|disk|shipped)$'
+if [ -z "${KESTRANE_LANE:-}" ]; then
+    KESTRANE_LANE=apart KESTRANE_WINEPREFIX="$PWD/wineprefix-apart" \
+        xvfb-run -a -s "-screen 0 1280x1024x24" bash "$REPO/tools/test.sh" "$@" >apart.out 2>&1 &
+    rc=0 && KESTRANE_LANE=main bash "$REPO/tools/test.sh" "$@" || rc=$?
+    wait $! || rc=$?
+    cat apart.out
+    exit "$rc"
 fi
-
-# One Wine server for the whole run: every test program starts in a blink.
-. "$KESTRANE_TEST_TREE/wine-env"
-"$KESTRANE_TEST_TREE/wine-run" cmd /c exit >/dev/null 2>&1 || true
-"$WINESERVER" -p >/dev/null 2>&1 &
+. ./wine-env
+./wine-run cmd /c exit >/dev/null 2>&1 || true
+"$WINESERVER" -p >/dev/null 2>&1 &   # one server for the lane: programs start in a blink
 trap '"$WINESERVER" -k >/dev/null 2>&1 || true' EXIT
-
-cd "$KESTRANE_TEST_TREE"
-ctest --output-on-failure "$@"
+if [ "$KESTRANE_LANE" = apart ]; then lane=(-L "$apart" -j2); else lane=(-L "$main"); fi
+ctest --output-on-failure --no-tests=ignore "${lane[@]}" "$@"

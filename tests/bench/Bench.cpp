@@ -1,6 +1,7 @@
 // kestrane_bench: measures the real jobs on this machine. tools/bench.sh runs
-// it once per measurement and prints the table; every measurement prints
-// lines "RESULT <key> <value>" for the script to collect.
+// it once per measurement, each printing lines "RESULT <key> <value>", which
+// the script collects with its own references; then once more to print the
+// tables, each figure with its target and whether it is met.
 //
 //   kestrane_bench separate SOURCE BLOCK_BYTES
 //       cuts SOURCE with the job on its worker thread (a message-only window
@@ -18,12 +19,20 @@
 //       cuts a source into each number of 1 K blocks through the real main
 //       dialog, in a fresh folder and again over those blocks: seconds per
 //       block.
+//   kestrane_bench table FILE
+//       the tables, from the lines collected in FILE: "RESULT key value" (a
+//       key repeated once per run; the median counts) and "INFO key text".
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdarg>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -499,6 +508,183 @@ int MeasureScale(const std::wstring& root, const std::vector<size_t>& counts)
     return 0;
 }
 
+// ------------------------------------------------------------------- table
+
+class Table {
+public:
+    explicit Table(const std::wstring& path)
+    {
+        std::ifstream in(std::string(path.begin(), path.end()));
+        std::string line, tag, key;
+        while (std::getline(in, line)) {
+            std::istringstream words(line);
+            words >> tag >> key;
+            if (tag == "RESULT") {
+                double value = 0;
+                if (words >> value)
+                    m_values[key].push_back(value);
+            } else if (tag == "INFO") {
+                std::getline(words >> std::ws, m_info[key]);
+            }
+        }
+    }
+
+    bool Has(const std::string& key) const { return m_values.count(key) > 0; }
+    std::string Info(const std::string& key) const
+    {
+        auto it = m_info.find(key);
+        return it == m_info.end() ? std::string() : it->second;
+    }
+    // The median of the runs (the lower middle of an even count).
+    double Median(const std::string& key) const
+    {
+        std::vector<double> v = Values(key);
+        std::sort(v.begin(), v.end());
+        return v.empty() ? 0 : v[(v.size() - 1) / 2];
+    }
+    double Max(const std::string& key) const
+    {
+        const std::vector<double> v = Values(key);
+        return v.empty() ? 0 : *std::max_element(v.begin(), v.end());
+    }
+    std::vector<double> Values(const std::string& key) const
+    {
+        auto it = m_values.find(key);
+        return it == m_values.end() ? std::vector<double>() : it->second;
+    }
+
+private:
+    std::map<std::string, std::vector<double>> m_values;
+    std::map<std::string, std::string> m_info;
+};
+
+std::string Format(const char* format, ...)
+{
+    char text[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof(text), format, args);
+    va_end(args);
+    return text;
+}
+
+const char* Verdict(bool met) { return met ? "met" : "not met"; }
+
+int PrintTable(const std::wstring& path)
+{
+    const Table t(path);
+    if (!t.Has("sep_seconds"))
+        return Fail("no measurements in the file");
+    const double size = t.Median("source_bytes");
+    const long long bigBlocks = static_cast<long long>((size + 100.0 * kMiB - 1) / (100.0 * kMiB));
+    const long long smallBlocks = static_cast<long long>((size + kMiB - 1) / kMiB);
+    const auto mbs = [&](double seconds) { return size / seconds / 1e6; };
+    // One speed row: Kestrane against a reference, ratio, target.
+    const auto row = [&](const std::string& what, const std::string& ours, const std::string& ref,
+                         double target) {
+        const double ratio = t.Median(ref) / t.Median(ours);
+        std::printf("| %s | %.0f MB/s | %.0f MB/s | %.2fx | ", what.c_str(), mbs(t.Median(ours)),
+                    mbs(t.Median(ref)), ratio);
+        if (target > 0)
+            std::printf(">= %.2f | %s |\n", target, Verdict(ratio >= target));
+        else
+            std::printf("| |\n");
+    };
+    const std::string gib = size >= (1 << 30) ? Format("%.0f GiB", size / (1 << 30))
+                                               : Format("%.0f MiB", size / (1 << 20));
+    std::printf("\nKestrane on %s; median of %zu runs; MB = 10^6 bytes; load average at the start %s,"
+                " at the end %s\n\n",
+                t.Info("machine").c_str(), t.Values("sep_seconds").size(), t.Info("load_start").c_str(),
+                t.Info("load_end").c_str());
+    std::printf("| %s of random bytes | Kestrane | reference | ratio | target | |\n|---|---|---|---|---|---|\n",
+                gib.c_str());
+    const std::string bigSep = Format("separate into %lld blocks of 100 M", bigBlocks);
+    const std::string bigMerge = Format("merge the %lld blocks", bigBlocks);
+    const std::string small = Format("separate into %lld blocks of 1 M", smallBlocks);
+    row(bigSep + ", against dd (every 1 MiB synced)", "sep_seconds", "dd_separate_seconds", 0.95);
+    row(bigSep + ", against the native loop", "sep_seconds", "native_separate_seconds", 0.85);
+    row(bigMerge + ", against a dd per block (every 1 MiB synced)", "merge_seconds", "dd_merge_seconds", 0.95);
+    row(bigMerge + ", against the native loop", "merge_seconds", "native_merge_seconds", 0.85);
+    row(small + " through the window, against the native loop", "win1_separate_seconds", "native_small_seconds", 0.5);
+    row(small + " without the window, against the native loop", "small_seconds", "native_small_seconds", 0);
+    std::printf("| for reference: split, cat (no syncing) | | %.0f, %.0f MB/s | | | |\n",
+                mbs(t.Median("split_seconds")), mbs(t.Median("cat_seconds")));
+    std::printf("(Kestrane: from the launch to the job's last chunk, written and flushed. dd: bs=1M oflag=dsync,\n"
+                "the merge appends each block with oflag=dsync,append conv=notrunc. Native loop: read 1 MiB,\n"
+                "write it, fsync, a file per block, straight to Linux. Without the window: the job on its\n"
+                "worker thread, its messages taken by a window that draws nothing.)\n\n");
+
+    std::printf("| memory a job adds (peak against idle, largest of the runs) | working set | private bytes | target | |\n"
+                "|---|---|---|---|---|\n");
+    for (const char* job : {"sep", "merge"}) {
+        const double ws = t.Max(std::string(job) + "_added_working_set");
+        const double pf = t.Max(std::string(job) + "_added_pagefile");
+        std::printf("| %s | %.0f KiB | %.0f KiB | <= 4096 KiB, both | %s |\n",
+                    job == std::string("sep") ? "separate" : "merge", ws / 1024, pf / 1024,
+                    Verdict(std::max(ws, pf) <= 4 * kMiB));
+    }
+
+    std::printf("\n| main window, asked every 10 ms | probes | sent WM_NULL p50 / p99 / max |"
+                " posted message p50 / p99 / max | target: posted p99 | | job speed |\n"
+                "|---|---|---|---|---|---|---|\n");
+    const auto probes = [&](const std::string& what, const std::string& k) {
+        const auto ms = [&](const char* which) { return t.Median(k + which); };
+        std::printf("| %s | %.0f | %.1f / %.1f / %.1f ms | %.1f / %.1f / %.1f ms |", what.c_str(),
+                    ms("_probes"), ms("_sent_p50_ms"), ms("_sent_p99_ms"), ms("_sent_max_ms"),
+                    ms("_posted_p50_ms"), ms("_posted_p99_ms"), ms("_posted_max_ms"));
+    };
+    probes("no job", "win100_idle");
+    std::printf(" | | |\n");
+    for (int mb : {100, 1}) {
+        for (const char* job : {"separate", "merge"}) {
+            const std::string k = Format("win%d_%s", mb, job);
+            probes(Format("during a %s %s, %d M blocks", gib.c_str(), job, mb), k);
+            const double p99 = t.Median(k + "_posted_p99_ms");
+            std::printf(" <= 16 ms | %s | %.0f MB/s |\n", Verdict(p99 <= 16), mbs(t.Median(k + "_seconds")));
+        }
+    }
+    const double listed = t.Median("win1_separate_listed_ms");
+    std::printf("\n| the list after a separation into %lld blocks of 1 M | time | target | |\n|---|---|---|---|\n"
+                "| from the job's hand-over of its last block to the list drawn with every block | %.1f ms (runs:",
+                smallBlocks, listed);
+    for (double v : t.Values("win1_separate_listed_ms"))
+        std::printf(" %.1f", v);
+    std::printf(") | <= 100 ms | %s |\n", Verdict(listed <= 100));
+    std::printf("\n(A sent message is answered between two handlers; a posted one, like a click, waits behind\n"
+                "every message queued before it. What the window's updates cost here when drawn one by one: a\n"
+                "progress step %.2f ms, a listed block %.2f ms; with the window hidden %.2f ms and %.2f ms. The\n"
+                "window draws only the newest of what is queued, and while a job runs at most every 100 ms.)\n",
+                t.Median("draw_shown_setpos_ms"), t.Median("draw_shown_additem_ms"),
+                t.Median("draw_hidden_setpos_ms"), t.Median("draw_hidden_additem_ms"));
+
+    std::istringstream scale(t.Info("scale"));
+    std::vector<std::string> counts{std::istream_iterator<std::string>(scale), {}};
+    if (counts.empty())
+        return 0;
+    const std::string first = counts.front();
+    const auto key = [](const std::string& count, const char* which) { return "many_scale" + count + which; };
+    std::printf("\n| 1 K blocks through the window | new files: seconds | per block | against %s |"
+                " window p99 sent / posted | over the same blocks: seconds | per block | against %s |\n"
+                "|---|---|---|---|---|---|---|---|\n", first.c_str(), first.c_str());
+    bool met = true;
+    for (const std::string& count : counts) {
+        const double fresh = t.Median(key(count, "_fresh_us_per_block"));
+        const double again = t.Median(key(count, "_again_us_per_block"));
+        const double growth = fresh / t.Median(key(first, "_fresh_us_per_block"));
+        met = met && growth <= 1.2;
+        std::printf("| %s | %.1f | %.2f ms | %.2fx | %.1f / %.1f ms | %.1f | %.2f ms | %.2fx |\n",
+                    count.c_str(), t.Median(key(count, "_fresh_seconds")), fresh / 1000, growth,
+                    t.Median(key(count, "_fresh_sent_p99_ms")), t.Median(key(count, "_fresh_posted_p99_ms")),
+                    t.Median(key(count, "_again_seconds")), again / 1000,
+                    again / t.Median(key(first, "_again_us_per_block")));
+    }
+    std::printf("(target: the last count costs at most 1.2x per block what %s cost, new files: %s. A block\n"
+                "is done when the list shows it. New files: Wine reads the whole folder for every name that\n"
+                "does not exist yet; over the same blocks every name exists and is truncated and rewritten.)\n",
+                first.c_str(), Verdict(met));
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -518,5 +704,7 @@ int wmain(int argc, wchar_t** argv)
             counts.push_back(static_cast<size_t>(_wtoi(argv[i])));
         return MeasureScale(argv[2], counts);
     }
-    return Fail("usage: kestrane_bench separate|merge|window|handlers|scale ... (see the top of Bench.cpp)");
+    if (mode == L"table" && argc == 3)
+        return PrintTable(argv[2]);
+    return Fail("usage: kestrane_bench separate|merge|window|handlers|scale|table ... (see the top of Bench.cpp)");
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -58,9 +59,43 @@ inline std::wstring RunJob(MainDialogDriver& driver, int id)
     return text;
 }
 
-// Waits until the merge list shows at least count items.
-inline bool WaitForListItems(const MainDialogDriver& driver, size_t count,
-                             DWORD timeoutMs = kLongJobMs)
+// Waits, while the job just clicked runs, until reached() holds. A job that
+// shows a box or ends first will not get there any more: the wait stops at
+// once with a failure that says what came instead (a box is dismissed).
+inline bool WaitWhileJobRuns(MainDialogDriver& driver, const std::function<bool()>& reached)
 {
-    return WaitFor([&] { return driver.ListItems().size() >= count; }, timeoutMs);
+    // Separate and Merge return once the worker has taken the job up.
+    if (!driver.Sync(kLongJobMs)) {
+        ADD_FAILURE() << "the dialog did not take the click";
+        return false;
+    }
+    ShownBox box;
+    WaitFor([&] {
+        if (reached())
+            return true;
+        box = FindBox();
+        return box || !driver.Object().IsJobRunning();
+    }, kLongJobMs);
+    if (reached())
+        return true;
+    if (box) {
+        ADD_FAILURE() << "the job showed the " << box.Describe() << " before it got there";
+        DismissBox(box.window);
+    } else {
+        ADD_FAILURE() << (driver.Object().IsJobRunning() ? "the job did not get there in time"
+                                                         : "the job ended before it got there");
+    }
+    return false;
+}
+
+// Waits, while the job runs, until the merge list shows at least count items.
+inline bool WaitForListItems(MainDialogDriver& driver, size_t count)
+{
+    return WaitWhileJobRuns(driver, [&] { return driver.ListItems().size() >= count; });
+}
+
+// Waits, while the job runs, until the bar stands at pos or further.
+inline bool WaitForProgress(MainDialogDriver& driver, int pos)
+{
+    return WaitWhileJobRuns(driver, [&] { return driver.ProgressPos() >= pos; });
 }

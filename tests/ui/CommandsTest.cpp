@@ -456,7 +456,7 @@ TEST(CancelCommand, EachCancelStopsOnlyAJobOfItsOwnGroup)
 
     // Cancel of the separate group during a merge: nothing happens.
     driver.Click(IDC_MERGE);
-    ASSERT_TRUE(WaitFor([&] { return driver.ProgressPos() >= 2; }, kLongJobMs));
+    ASSERT_TRUE(WaitForProgress(driver, 2));
     driver.Click(IDC_CANCEL_SEPARATE);
     ASSERT_TRUE(driver.Sync());
     ASSERT_LT(driver.ProgressPos(), kBlocks)
@@ -468,7 +468,7 @@ TEST(CancelCommand, EachCancelStopsOnlyAJobOfItsOwnGroup)
     // Cancel of the merge group during a merge stops it: the result holds
     // the chunks written so far.
     driver.Click(IDC_MERGE);
-    ASSERT_TRUE(WaitFor([&] { return driver.ProgressPos() >= 2; }, kLongJobMs));
+    ASSERT_TRUE(WaitForProgress(driver, 2));
     driver.Click(IDC_CANCEL_MERGE);
     ASSERT_TRUE(driver.Sync(kLongJobMs));
     EXPECT_FALSE(driver.Object().IsJobRunning());
@@ -495,7 +495,7 @@ TEST(ExitCommand, CloseDuringAMergeStopsItAndKeepsThePartialResult)
     driver.SetText(IDC_RESULT_FILE, result);
 
     driver.Click(IDC_MERGE);
-    ASSERT_TRUE(WaitFor([&] { return driver.ProgressPos() >= 2; }, kLongJobMs));
+    ASSERT_TRUE(WaitForProgress(driver, 2));
     driver.Post(WM_CLOSE);  // the caption's close box
     ASSERT_TRUE(driver.WaitClosed(kLongJobMs));
     EXPECT_EQ(2, driver.Result());
