@@ -83,10 +83,8 @@ TEST(KilledProgram, MidMergeLeavesTheBlocksAndAPartialResultThatStartsRight)
     program.Kill();
 
     EXPECT_TRUE(OnlyChanged(before, TakeSnapshot(dir.Path()), {L"joined.bin"}));
-    const uint64_t written = FileSizeOf(result);
-    EXPECT_GE(written, 3 * kMiB) << "the bar showed three chunks done";
-    EXPECT_LT(written, kBlocks * kMiB) << "the job was over before the kill: the file is too small";
-    EXPECT_TRUE(SameBytes(result, 0, source, 0, written)) << "the partial result starts wrong";
+    // The bar showed three chunks done.
+    EXPECT_TRUE(IsPartialResult(result, source, 3 * kMiB));
 }
 
 }  // namespace

@@ -85,3 +85,21 @@ std::vector<std::wstring> SourceBlocks::OnDisk() const
     }
     return ::testing::AssertionSuccess();
 }
+
+::testing::AssertionResult IsPartialResult(const std::wstring& result, const std::wstring& source,
+                                           uint64_t atLeast)
+{
+    const uint64_t written = FileSizeOf(result);
+    const uint64_t whole = FileSizeOf(source);
+    if (written < atLeast)
+        return ::testing::AssertionFailure() << Narrow(result) << " holds " << written
+                                             << " bytes, fewer than the " << atLeast << " written";
+    if (written >= whole)
+        return ::testing::AssertionFailure()
+               << Narrow(result) << " holds all " << whole
+               << " bytes: the job was not stopped, or the source is too small";
+    if (!SameBytes(result, 0, source, 0, written))
+        return ::testing::AssertionFailure()
+               << Narrow(result) << " does not start with the source's bytes";
+    return ::testing::AssertionSuccess();
+}

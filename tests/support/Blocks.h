@@ -44,3 +44,9 @@ private:
     std::wstring m_dir, m_stem, m_extension, m_source;
     uint64_t m_nBlockSize;
 };
+
+// Whether result is what a merge of source into it left when it was stopped
+// part way: at least atLeast bytes, fewer than the source's, and the
+// source's first bytes.
+::testing::AssertionResult IsPartialResult(const std::wstring& result, const std::wstring& source,
+                                           uint64_t atLeast);

@@ -29,6 +29,17 @@ inline void ExpectEmptyBar(const MainDialogDriver& driver)
     EXPECT_EQ(0, driver.ProgressPos());
 }
 
+// After a click that stops the running job: the click returns once the job
+// has ended, and it ended quietly, without a box, the bar empty.
+inline void ExpectStoppedQuietly(MainDialogDriver& driver)
+{
+    ASSERT_TRUE(driver.Sync(kLongJobMs));
+    EXPECT_FALSE(driver.Object().IsJobRunning());
+    ASSERT_TRUE(driver.WaitIdle());
+    EXPECT_TRUE(NoBox());
+    ExpectEmptyBar(driver);
+}
+
 // Clicks control id and expects exactly one "Error" box with text; after
 // it has been dismissed the command must have ended without another box.
 inline void ExpectRefusal(MainDialogDriver& driver, int id, const std::wstring& text)
