@@ -9,10 +9,11 @@
 #include <atomic>
 #include <thread>
 
-#include "faults/FaultSupport.h"
 #include "support/Blocks.h"
 #include "support/Boxes.h"
 #include "support/DialogDriver.h"
+#include "support/ProcessCounts.h"
+#include "support/Snapshots.h"
 #include "support/TestFiles.h"
 #include "support/Windows.h"
 

@@ -8,9 +8,9 @@
 
 #include <set>
 
-#include "faults/FaultSupport.h"
 #include "support/Blocks.h"
 #include "support/Program.h"
+#include "support/Snapshots.h"
 #include "support/TestFiles.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <random>
 
-#include "faults/FaultSupport.h"
 #include "support/JobRunner.h"
+#include "support/ProcessCounts.h"
 #include "support/TestFiles.h"
 #include "support/Windows.h"
 

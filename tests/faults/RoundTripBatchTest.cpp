@@ -16,9 +16,9 @@
 #include <cstdlib>
 #include <random>
 
-#include "faults/FaultSupport.h"
 #include "support/Blocks.h"
 #include "support/JobRunner.h"
+#include "support/Snapshots.h"
 #include "support/TestFiles.h"
 
 namespace {

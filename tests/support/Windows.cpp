@@ -222,6 +222,39 @@ void ExpectTextsFit(HWND dialog)
     ::ReleaseDC(dialog, dc);
 }
 
+namespace {
+
+// Starts this test program again with arguments, var set to value in its
+// environment, its output going where this one's goes; returns its exit
+// code, or -1 when it could not be started or did not end within timeoutMs
+// (it is ended then).
+int RunThisProgramAgain(const std::wstring& arguments, const wchar_t* var, const wchar_t* value,
+                        DWORD timeoutMs)
+{
+    wchar_t self[MAX_PATH] = L"";
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(self) + L"\" " + arguments;
+    ::SetEnvironmentVariableW(var, value);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    const bool started = ::CreateProcessW(self, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                          nullptr, &startup, &process) != FALSE;
+    ::SetEnvironmentVariableW(var, nullptr);
+    if (!started)
+        return -1;
+    CHandle processHandle(process.hProcess);
+    CHandle threadHandle(process.hThread);
+    DWORD code = static_cast<DWORD>(-1);
+    if (::WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0)
+        ::GetExitCodeProcess(process.hProcess, &code);
+    else
+        ::TerminateProcess(process.hProcess, code);
+    return static_cast<int>(code);
+}
+
+} // namespace
+
 int RunThisProgramAtDpi(int dpi, const std::wstring& filter, DWORD timeoutMs)
 {
     // The DPI is read as a program starts: set it for the new one only.
@@ -237,31 +270,107 @@ int RunThisProgramAtDpi(int dpi, const std::wstring& filter, DWORD timeoutMs)
     ::RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                      sizeof(value));
 
-    wchar_t self[MAX_PATH] = L"";
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=" + filter +
-                           L" --gtest_also_run_disabled_tests";
-    ::SetEnvironmentVariableW(L"KESTRANE_TEST_DPI", std::to_wstring(dpi).c_str());
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    const bool started = ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0,
-                                          nullptr, nullptr, &startup, &process) != FALSE;
-    ::SetEnvironmentVariableW(L"KESTRANE_TEST_DPI", nullptr);
-    DWORD code = static_cast<DWORD>(-1);
-    if (started) {
-        CHandle processHandle(process.hProcess);
-        CHandle threadHandle(process.hThread);
-        if (::WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0)
-            ::GetExitCodeProcess(process.hProcess, &code);
-        else
-            ::TerminateProcess(process.hProcess, 1);
-    }
+    const int code = RunThisProgramAgain(
+        L"--gtest_filter=" + filter + L" --gtest_also_run_disabled_tests", L"KESTRANE_TEST_DPI",
+        std::to_wstring(dpi).c_str(), timeoutMs);
     if (hadOld)
         ::RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD,
                          reinterpret_cast<const BYTE*>(&old), sizeof(old));
     else
         ::RegDeleteValueW(desktop, L"LogPixels");
     ::RegCloseKey(desktop);
-    return static_cast<int>(code);
+    return code;
+}
+
+namespace {
+
+// Wine, told to keep the windows of a program to itself, waits for no
+// window manager; it reads that when the program starts. So the setting is
+// made for this program, the test runs again in a second process, and the
+// setting goes. (Nothing on Windows reads the key; there the second process
+// is just a second process.)
+const wchar_t kChildMark[] = L"KESTRANE_QUICK_BOXES_CHILD";
+
+class WindowsWithoutManager {
+public:
+    WindowsWithoutManager()
+    {
+        wchar_t self[MAX_PATH] = L"";
+        ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+        std::wstring name = self;
+        name = name.substr(name.find_last_of(L'\\') + 1);
+        m_appKey = L"Software\\Wine\\AppDefaults\\" + name;
+        HKEY key = nullptr;
+        if (::RegOpenKeyExW(HKEY_CURRENT_USER, m_appKey.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+            ::RegCloseKey(key);  // someone else's settings: leave them be
+            return;
+        }
+        if (::RegCreateKeyExW(HKEY_CURRENT_USER, (m_appKey + L"\\X11 Driver").c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+            return;
+        m_bCreated = true;
+        const wchar_t no[] = L"N";
+        ::RegSetValueExW(key, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(no), sizeof(no));
+        ::RegCloseKey(key);
+    }
+    ~WindowsWithoutManager()
+    {
+        if (!m_bCreated)
+            return;
+        ::RegDeleteKeyW(HKEY_CURRENT_USER, (m_appKey + L"\\X11 Driver").c_str());
+        ::RegDeleteKeyW(HKEY_CURRENT_USER, m_appKey.c_str());
+    }
+    WindowsWithoutManager(const WindowsWithoutManager&) = delete;
+    WindowsWithoutManager& operator=(const WindowsWithoutManager&) = delete;
+
+private:
+    std::wstring m_appKey;
+    bool m_bCreated = false;
+};
+
+} // namespace
+
+bool RunAgainWithQuickBoxes()
+{
+    if (::GetEnvironmentVariableW(kChildMark, nullptr, 0) > 0)
+        return false;
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string name = std::string(test->test_suite_name()) + "." + test->name();
+    WindowsWithoutManager unmanaged;
+    EXPECT_EQ(0, RunThisProgramAgain(L"--gtest_filter=" + std::wstring(name.begin(), name.end()),
+                                     kChildMark, L"1", 1800000))
+        << "the test failed in the second process (above)";
+    return true;
+}
+
+namespace {
+struct WindowCount {
+    const std::wstring* caption;
+    const wchar_t* className;
+    int count;
+};
+
+BOOL CALLBACK CountWindow(HWND hWnd, LPARAM param)
+{
+    auto* query = reinterpret_cast<WindowCount*>(param);
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(hWnd, &process);
+    if (process != ::GetCurrentProcessId())
+        return TRUE;
+    wchar_t className[64] = L"";
+    ::GetClassNameW(hWnd, className, 64);
+    // Read without a message: the window's thread may be busy waiting.
+    wchar_t caption[256] = L"";
+    ::InternalGetWindowText(hWnd, caption, 256);
+    if (lstrcmpiW(className, query->className) == 0 && caption == *query->caption)
+        ++query->count;
+    return TRUE;
+}
+} // namespace
+
+int CountOwnWindows(const std::wstring& caption, const wchar_t* className)
+{
+    WindowCount query = {&caption, className, 0};
+    ::EnumWindows(CountWindow, reinterpret_cast<LPARAM>(&query));
+    return query.count;
 }

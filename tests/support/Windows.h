@@ -33,6 +33,10 @@ HWND FindProcessWindow(DWORD processId, const std::wstring& caption,
 // Whether this process has a top-level window of that caption and class,
 // shown or not yet shown.
 bool OwnWindowExists(const std::wstring& caption, const wchar_t* className = L"#32770");
+// The number of top-level windows of this process with that caption and
+// class, shown or not. Asks none of them anything, so it works while the
+// main window's thread waits for a job.
+int CountOwnWindows(const std::wstring& caption, const wchar_t* className = L"#32770");
 
 // Waits for such a window; null when the deadline passed.
 HWND WaitForOwnWindow(const std::wstring& caption, const wchar_t* className = L"#32770",
@@ -76,3 +80,11 @@ void ExpectTextsFit(HWND dialog);
 // afterwards); KESTRANE_TEST_DPI tells the run the DPI it was given. Returns
 // its exit code, or -1 when it could not be started or did not end in time.
 int RunThisProgramAtDpi(int dpi, const std::wstring& filter, DWORD timeoutMs = kLongJobMs);
+
+// Wine on a display without a window manager (the virtual one of the test
+// run) waits two seconds for the manager each time a message box goes; a
+// test showing hundreds calls this first. In the first process it runs the
+// test again in a second process for which Wine keeps windows to itself,
+// and returns true once that has ended (its failure is this test's); in the
+// second process it returns false, and the test goes on there.
+bool RunAgainWithQuickBoxes();

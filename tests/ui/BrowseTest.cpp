@@ -18,8 +18,8 @@
 #include "jobs/WorkerMessages.h"
 #include "support/Boxes.h"
 #include "support/DialogDriver.h"
+#include "support/JobSteps.h"
 #include "support/TestFiles.h"
-#include "ui/CommandSteps.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <memory>
 #include <mutex>
 
-#include "ui/CommandSteps.h"
+#include "support/JobSteps.h"
 #include "ui/TaskbarProgress.h"
 
 namespace {

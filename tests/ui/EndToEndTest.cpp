@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "ui/CommandSteps.h"
+#include "support/JobSteps.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
-// What the fault tests check after everything that can go wrong: that no
-// byte was lost or changed but in the files the job was meant to write.
+// What a directory held, file by file, to check after anything that can go
+// wrong that no byte was lost or changed but in the files the job was meant
+// to write.
 #pragma once
 
 #include <windows.h>
@@ -10,7 +11,6 @@
 #include <map>
 #include <set>
 #include <string>
-#include <vector>
 
 // One directory entry as a snapshot sees it.
 struct EntryState {
@@ -43,29 +43,3 @@ uint64_t HashFile(const std::wstring& path);
 // beside a source stem + extension: neighbouring names, other extensions,
 // the same names one folder down.
 void AddBystanders(const std::wstring& dir, const std::wstring& stem, const std::wstring& extension);
-
-// The number of top-level windows of this process with that caption and
-// class, shown or not. Asks none of them anything, so it works while the
-// main window's thread waits for a job.
-int CountOwnWindows(const std::wstring& caption, const wchar_t* className = L"#32770");
-
-// Wine on a display without a window manager (the virtual one of the test
-// run) waits two seconds for the manager each time a message box goes; a
-// test showing hundreds calls this first. In the first process it runs the
-// test again in a second process for which Wine keeps windows to itself,
-// and returns true once that has ended (its failure is this test's); in the
-// second process it returns false, and the test goes on there.
-bool RunAgainWithQuickBoxes();
-
-// The number of threads this process has now.
-int CountOwnThreads();
-
-// The number of job workers alive in this process now: threads started at
-// the worker's procedure that have not ended (threads the system or the
-// test harness starts meanwhile don't count).
-int CountJobWorkers();
-
-// The number of handles this process holds now, read from the system's
-// handle table (Wine answers GetProcessHandleCount with 0); -1 when it
-// can't be read.
-int CountOwnHandles();

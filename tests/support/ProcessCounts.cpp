@@ -1,0 +1,98 @@
+#include "support/ProcessCounts.h"
+
+#include <windows.h>
+
+#include <tlhelp32.h>
+#include <winternl.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "app/Handles.h"
+#include "jobs/JobControl.h"
+
+int CountOwnThreads()
+{
+    CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    if (!snapshot.IsValid())
+        return -1;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    int count = 0;
+    for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == ::GetCurrentProcessId())
+            ++count;
+    return count;
+}
+
+int CountJobWorkers()
+{
+    using QueryThread = NTSTATUS(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+    static const auto query = reinterpret_cast<QueryThread>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
+    constexpr ULONG kStartAddress = 9;  // ThreadQuerySetWin32StartAddress
+    const void* worker = reinterpret_cast<const void*>(&CJobControl::JobThreadProc);
+    CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    if (query == nullptr || !snapshot.IsValid())
+        return -1;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    int count = 0;
+    for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != ::GetCurrentProcessId())
+            continue;
+        CHandle thread(::OpenThread(THREAD_QUERY_INFORMATION | SYNCHRONIZE, FALSE, entry.th32ThreadID));
+        void* start = nullptr;
+        if (thread.IsValid() && query(thread, kStartAddress, &start, sizeof(start), nullptr) == 0 &&
+            start == worker && ::WaitForSingleObject(thread, 0) == WAIT_TIMEOUT)
+            ++count;
+    }
+    return count;
+}
+
+namespace {
+// SystemExtendedHandleInformation: every handle of the system with the id
+// of the process that holds it.
+constexpr ULONG kExtendedHandleInformation = 64;
+struct HandleEntry {
+    PVOID object;
+    ULONG_PTR processId;
+    ULONG_PTR handle;
+    ULONG access;
+    USHORT creatorBackTraceIndex;
+    USHORT objectTypeIndex;
+    ULONG attributes;
+    ULONG reserved;
+};
+struct HandleTable {
+    ULONG_PTR count;
+    ULONG_PTR reserved;
+    HandleEntry entries[1];
+};
+using QuerySystemInformation = NTSTATUS(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
+} // namespace
+
+int CountOwnHandles()
+{
+    auto query = reinterpret_cast<QuerySystemInformation>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (query == nullptr)
+        return -1;
+    std::vector<unsigned char> buffer(1 << 20);
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        ULONG needed = 0;
+        const NTSTATUS status = query(kExtendedHandleInformation, buffer.data(),
+                                      static_cast<ULONG>(buffer.size()), &needed);
+        if (status == 0) {
+            const auto* table = reinterpret_cast<const HandleTable*>(buffer.data());
+            int count = 0;
+            for (ULONG_PTR i = 0; i < table->count; ++i)
+                if (table->entries[i].processId == ::GetCurrentProcessId())
+                    ++count;
+            return count;
+        }
+        // Too small (the table grows while it is read): try a bigger one.
+        buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 65536));
+    }
+    return -1;
+}

@@ -1,0 +1,112 @@
+#include "support/Snapshots.h"
+
+#include <vector>
+
+#include "app/Handles.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+void SnapshotInto(const std::wstring& root, const std::wstring& relative, Snapshot& snapshot)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE find = ::FindFirstFileW((root + relative + L"*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    std::vector<std::wstring> directories;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        EntryState state;
+        state.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        state.written = data.ftLastWriteTime;
+        if (!state.directory) {
+            state.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+            state.hash = HashFile(root + relative + name);
+        } else {
+            // A folder's time changes with what is added to it; its
+            // entries tell the rest.
+            state.written = {};
+            directories.push_back(relative + name + L"\\");
+        }
+        snapshot[relative + name] = state;
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+    for (const std::wstring& sub : directories)
+        SnapshotInto(root, sub, snapshot);
+}
+
+} // namespace
+
+Snapshot TakeSnapshot(const std::wstring& dir)
+{
+    Snapshot snapshot;
+    SnapshotInto(dir, L"", snapshot);
+    return snapshot;
+}
+
+uint64_t HashFile(const std::wstring& path)
+{
+    CHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.IsValid())
+        return 0;
+    uint64_t hash = 14695981039346656037ull;
+    std::vector<unsigned char> buffer(1 << 20);
+    for (;;) {
+        DWORD read = 0;
+        if (!::ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr) ||
+            read == 0)
+            break;
+        for (DWORD i = 0; i < read; ++i) {
+            hash ^= buffer[i];
+            hash *= 1099511628211ull;
+        }
+    }
+    return hash;
+}
+
+::testing::AssertionResult OnlyChanged(const Snapshot& before, const Snapshot& after,
+                                       const std::set<std::wstring>& allowed)
+{
+    std::string wrong;
+    auto note = [&](const std::wstring& name, const char* what) {
+        if (allowed.count(name) == 0)
+            wrong += "\n  " + Narrow(name) + " " + what;
+    };
+    for (const auto& [name, state] : before) {
+        auto found = after.find(name);
+        if (found == after.end())
+            note(name, "is gone");
+        else if (!(found->second == state))
+            note(name, "changed");
+    }
+    for (const auto& [name, state] : after)
+        if (before.count(name) == 0)
+            note(name, "appeared");
+    if (wrong.empty())
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "files that were not the job's to write:" << wrong;
+}
+
+void AddBystanders(const std::wstring& dir, const std::wstring& stem, const std::wstring& extension)
+{
+    const std::wstring names[] = {
+        stem + L"_0000" + extension,       // four digits
+        stem + L"_00000" + extension + L".bak",
+        stem + L"_00000.other",
+        stem + L"_00000",
+        stem + extension + L".part",
+        L"x" + stem + L"_00000" + extension,
+    };
+    uint32_t seed = 900;
+    for (const std::wstring& name : names) {
+        WriteBytes(dir + name, MakeBytes(300 + seed, seed));
+        ++seed;
+    }
+    const std::wstring sub = dir + L"nested\\";
+    ::CreateDirectoryW(sub.c_str(), nullptr);
+    WriteBytes(sub + stem + L"_00000" + extension, MakeBytes(77, seed++));
+    WriteBytes(sub + stem + extension, MakeBytes(78, seed++));
+}
