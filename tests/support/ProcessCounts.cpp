@@ -6,12 +6,17 @@
 #include <winternl.h>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "app/Handles.h"
 #include "jobs/JobControl.h"
 
-int CountOwnThreads()
+namespace {
+
+// The threads of this process that counts(id) counts; -1 when they can't
+// be listed.
+int CountOwnThreadsWhere(const std::function<bool(DWORD)>& counts)
 {
     CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
     if (!snapshot.IsValid())
@@ -20,9 +25,16 @@ int CountOwnThreads()
     entry.dwSize = sizeof(entry);
     int count = 0;
     for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == ::GetCurrentProcessId())
+        if (entry.th32OwnerProcessID == ::GetCurrentProcessId() && counts(entry.th32ThreadID))
             ++count;
     return count;
+}
+
+} // namespace
+
+int CountOwnThreads()
+{
+    return CountOwnThreadsWhere([](DWORD) { return true; });
 }
 
 int CountJobWorkers()
@@ -32,22 +44,14 @@ int CountJobWorkers()
         ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
     constexpr ULONG kStartAddress = 9;  // ThreadQuerySetWin32StartAddress
     const void* worker = reinterpret_cast<const void*>(&CJobControl::JobThreadProc);
-    CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    if (query == nullptr || !snapshot.IsValid())
+    if (query == nullptr)
         return -1;
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    int count = 0;
-    for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID != ::GetCurrentProcessId())
-            continue;
-        CHandle thread(::OpenThread(THREAD_QUERY_INFORMATION | SYNCHRONIZE, FALSE, entry.th32ThreadID));
+    return CountOwnThreadsWhere([&](DWORD id) {
+        CHandle thread(::OpenThread(THREAD_QUERY_INFORMATION | SYNCHRONIZE, FALSE, id));
         void* start = nullptr;
-        if (thread.IsValid() && query(thread, kStartAddress, &start, sizeof(start), nullptr) == 0 &&
-            start == worker && ::WaitForSingleObject(thread, 0) == WAIT_TIMEOUT)
-            ++count;
-    }
-    return count;
+        return thread.IsValid() && query(thread, kStartAddress, &start, sizeof(start), nullptr) == 0 &&
+               start == worker && ::WaitForSingleObject(thread, 0) == WAIT_TIMEOUT;
+    });
 }
 
 namespace {
