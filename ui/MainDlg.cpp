@@ -83,7 +83,13 @@ LRESULT CMainDlg::OnProgressPos(UINT, WPARAM wParam, LPARAM, BOOL&)
         ShowProgressOnTaskbar();
         m_nProgressDrawnAt = now;
     }
-    DrawMergeListIfDue();
+    // At the job's last step the list shows every block handed over: a block
+    // taken early by a hand-over message, while the bar was not yet full,
+    // may still wait to be drawn, and the job's end comes only after its box.
+    if (lastStep)
+        DrawMergeList();
+    else
+        DrawMergeListIfDue();
     return 0;
 }
 
