@@ -558,16 +558,6 @@ private:
     std::map<std::string, std::string> m_info;
 };
 
-std::string Format(const char* format, ...)
-{
-    char text[256];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof(text), format, args);
-    va_end(args);
-    return text;
-}
-
 const char* Verdict(bool met) { return met ? "met" : "not met"; }
 
 int PrintTable(const std::wstring& path)

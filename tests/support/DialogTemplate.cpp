@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <cwctype>
@@ -62,17 +61,6 @@ std::wstring ClassName(std::wstring name)
     return name;
 }
 
-// printf, into a string.
-std::string Fields(const char* format, ...)
-{
-    char text[512];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof(text), format, args);
-    va_end(args);
-    return text;
-}
-
 } // namespace
 
 bool ReadDialogTemplate(int id, DialogTemplate& dialog)
@@ -112,14 +100,14 @@ bool ReadDialogTemplate(int id, DialogTemplate& dialog)
 
 std::string Describe(const TemplateControl& c)
 {
-    return Fields("id %d %s \"%s\" at %d,%d %dx%d style 0x%lx exstyle 0x%lx help %lu", c.id,
+    return Format("id %d %s \"%s\" at %d,%d %dx%d style 0x%lx exstyle 0x%lx help %lu", c.id,
                   Narrow(c.className).c_str(), Narrow(c.title).c_str(), c.x, c.y, c.cx, c.cy,
                   c.style, c.exStyle, c.helpId);
 }
 
 std::string Describe(const DialogTemplate& d)
 {
-    return Fields("\"%s\" at %d,%d %dx%d style 0x%lx font %u %s weight %u italic %u charset %u "
+    return Format("\"%s\" at %d,%d %dx%d style 0x%lx font %u %s weight %u italic %u charset %u "
                   "exstyle 0x%lx help %lu menu \"%s\" class \"%s\"",
                   Narrow(d.title).c_str(), d.x, d.y, d.cx, d.cy, d.style, d.pointSize,
                   Narrow(d.typeface).c_str(), d.weight, d.italic, d.charset, d.exStyle, d.helpId,

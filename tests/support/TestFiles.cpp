@@ -1,5 +1,8 @@
 #include "support/TestFiles.h"
 
+#include <cstdarg>
+#include <cstdio>
+
 #include <gtest/gtest.h>
 #include <winioctl.h>
 
@@ -300,4 +303,14 @@ std::string Narrow(const std::wstring& text)
     ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &narrow[0],
                           length, nullptr, nullptr);
     return narrow;
+}
+
+std::string Format(const char* format, ...)
+{
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof(text), format, args);
+    va_end(args);
+    return text;
 }

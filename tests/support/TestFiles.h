@@ -71,3 +71,5 @@ bool IsWine();
 std::string UnixPath(const std::wstring& path);
 
 std::string Narrow(const std::wstring& text);
+// printf, into a string (of at most 511 characters).
+std::string Format(const char* format, ...);
