@@ -1,17 +1,10 @@
 #!/usr/bin/env python3
-"""Draws Kestrane's icon and hand cursor and writes them as Windows resources.
-
-    python3 tools/make_art.py [output-dir]      (default: res/ of this tree)
-
-Writes
-  kestrane.ico  the program icon: 32x32 and 16x16, 16 colours each (4 bpp,
-                standard VGA palette), a page cut into blocks;
-  hand.cur      the link cursor: 32x32, 256 colours (8 bpp), a pointing hand
-                whose hot spot is the tip of the index finger, (12, 1).
-
-Both are plain BMP-in-ICO files (BITMAPINFOHEADER, palette, XOR bitmap and
-1 bpp AND mask, rows bottom-up). Only the standard library is used, so the
-output is the same on every machine.
+"""Draws Kestrane's icon and hand cursor as Windows resources, into res/ or the
+folder given: kestrane.ico, a page cut into blocks, 32x32 and 16x16 in the 16
+VGA colours; hand.cur, the link cursor, 32x32 in 256 colours, hot spot at the
+index finger's tip (12, 1). Plain BMP-in-ICO files (header, palette, XOR
+bitmap, 1 bpp AND mask, rows bottom-up), from the standard library alone, so
+the output is the same on every machine.
 """
 
 import os
@@ -19,13 +12,10 @@ import struct
 import sys
 
 # The standard 16-colour VGA palette, in Windows order.
-VGA = [
-    (0x00, 0x00, 0x00), (0x80, 0x00, 0x00), (0x00, 0x80, 0x00), (0x80, 0x80, 0x00),
-    (0x00, 0x00, 0x80), (0x80, 0x00, 0x80), (0x00, 0x80, 0x80), (0xC0, 0xC0, 0xC0),
-    (0x80, 0x80, 0x80), (0xFF, 0x00, 0x00), (0x00, 0xFF, 0x00), (0xFF, 0xFF, 0x00),
-    (0x00, 0x00, 0xFF), (0xFF, 0x00, 0xFF), (0x00, 0xFF, 0xFF), (0xFF, 0xFF, 0xFF),
-]
-BLACK, MAROON, OLIVE, SILVER, GRAY, RED, YELLOW, WHITE = 0, 1, 3, 7, 8, 9, 11, 15
+VGA = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
+       (0, 128, 128), (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0),
+       (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255)]
+BLACK, MAROON, OLIVE, SILVER, GRAY, RED, WHITE = 0, 1, 3, 7, 8, 9, 15
 
 
 class Canvas:
@@ -42,9 +32,6 @@ class Canvas:
     def hline(self, x0, x1, y, c):
         self.fill(x0, y, x1, y, c)
 
-    def vline(self, x, y0, y1, c):
-        self.fill(x, y0, x, y1, c)
-
     def fill(self, x0, y0, x1, y1, c):
         for y in range(y0, y1 + 1):
             for x in range(x0, x1 + 1):
@@ -52,11 +39,8 @@ class Canvas:
 
     def box(self, x0, y0, x1, y1, edge, inside):
         """A filled rectangle with a one-pixel edge; corners are inclusive."""
-        self.fill(x0, y0, x1, y1, inside)
-        self.hline(x0, x1, y0, edge)
-        self.hline(x0, x1, y1, edge)
-        self.vline(x0, y0, y1, edge)
-        self.vline(x1, y0, y1, edge)
+        self.fill(x0, y0, x1, y1, edge)
+        self.fill(x0 + 1, y0 + 1, x1 - 1, y1 - 1, inside)
 
     def dither(self, x0, y0, x1, y1, a, b):
         """Checkerboard of two colours, which the eye mixes into a third."""
@@ -86,11 +70,10 @@ def page_top(c, x0, y0, x1, y1, ear):
     """White page part with a folded top-right corner of `ear` pixels."""
     c.box(x0, y0, x1, y1, BLACK, WHITE)
     fx = x1 - ear                       # where the fold starts on the top edge
-    for i in range(ear + 1):            # cut the corner away
+    for i in range(ear + 1):            # the corner cut away along the fold's diagonal
         c.hline(fx + i + 1, x1, y0 + i, None)
-    for i in range(ear + 1):            # the diagonal of the fold
         c.put(fx + i, y0 + i, BLACK)
-    c.vline(fx, y0, y0 + ear, BLACK)    # the folded flap
+    c.fill(fx, y0, fx, y0 + ear, BLACK)  # the folded flap
     c.hline(fx, x1, y0 + ear, BLACK)
     for i in range(1, ear):
         c.hline(fx + 1, fx + i, y0 + i, SILVER)
@@ -119,8 +102,8 @@ def draw_icon_16():
     c.dashes(0, 15, 9, 2, 1, RED)
     c.box(4, 11, 15, 15, BLACK, MAROON)
     c.dither(5, 12, 14, 14, RED, OLIVE)
-    c.put(7, 13, BLACK)
-    c.put(11, 14, BLACK)
+    for x, y in ((7, 13), (11, 14)):
+        c.put(x, y, BLACK)
     return c
 
 
@@ -158,13 +141,12 @@ HAND = [
 ]
 HAND += ["." * 32] * (32 - len(HAND))     # the rows below the hand
 # Cursor palette: 256 entries, of which the hand uses the first two.
-CUR_BLACK, CUR_WHITE = 0, 1
 CUR_PALETTE = [(0, 0, 0), (0xFF, 0xFF, 0xFF)] + [(0, 0, 0)] * 254
 
 
 def draw_hand():
     c = Canvas(32)
-    c.grid(HAND, {"K": CUR_BLACK, "W": CUR_WHITE})
+    c.grid(HAND, {"K": 0, "W": 1})
     return c
 
 
@@ -183,10 +165,8 @@ def dib(canvas, bpp, palette):
         for y in reversed(range(n)):            # bottom-up
             row = bytearray(stride)
             for x in range(n):
-                v = value(canvas.px[y][x])
                 bit = x * bits_per_pixel
-                shift = 8 - bits_per_pixel - bit % 8
-                row[bit // 8] |= v << shift
+                row[bit // 8] |= value(canvas.px[y][x]) << (8 - bits_per_pixel - bit % 8)
             out += row
         return bytes(out)
 
@@ -207,10 +187,7 @@ def icon_file(kind, images):
         data = dib(canvas, bpp, palette)
         n = canvas.size
         ncolours = (1 << bpp) if bpp < 8 else 0
-        if kind == 1:
-            planes, bits = 1, bpp
-        else:
-            planes, bits = hotspot              # a cursor entry keeps its hot spot here
+        planes, bits = hotspot or (1, bpp)      # a cursor entry keeps its hot spot here
         entries += struct.pack("<BBBBHHII", n % 256, n % 256, ncolours, 0, planes, bits,
                                len(data), offset)
         blobs += data

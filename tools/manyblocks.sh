@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# Lays out (setup) or removes (cleanup) the folder of the 100,001-block case,
-# its block names there beforehand, empty: Wine looks a name that does not
-# exist yet up by reading the whole folder, so creating 100,000 new files in
-# one takes about an hour; rewriting existing ones exercises the rest. The
-# folder lives in memory (/dev/shm) where there is room: the case is about
-# names and counts, and 200,000 flushes to a disk would take two minutes.
+# Lays out (setup) or removes (cleanup) the 100,001-block case's folder with its
+# block names, empty: Wine reads the whole folder to look up a new name, so
+# creating 100,000 new files takes an hour; rewriting them tests the rest. It is
+# in memory (/dev/shm) where there is room: 200,000 flushes to disk take minutes.
 set -eu
 dir="$2/manyblocks"
 rm -rf "$(readlink -f "$dir")" "$dir"

@@ -71,7 +71,6 @@ window_geometry() {
     xwininfo -id "$WINDOW_ID" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
         /^ *Width/ { w = $NF } /^ *Height/ { h = $NF } END { printf "%dx%d+%d+%d", w, h, x, y }'
 }
-
 # Saves the main window as a PNG at $1 once it has finished painting: two
 # grabs in a row are the same picture.
 take_screenshot() {
@@ -86,7 +85,6 @@ take_screenshot() {
     done
     say "warning: the window kept changing; kept the last grab"
 }
-
 # Asks the program to close as the window manager would (WM_CLOSE, Wine's
 # taskkill without /f) and waits for it; its exit code goes to CLOSE_RC.
 close_program() {

@@ -38,7 +38,5 @@ fi
 # A list that fails to download (a mirror in the middle of a sync) leaves the
 # older one in use: the install below says whether what we need is there.
 $sudo apt-get update -qq || echo "warning: some package lists could not be refreshed" >&2
-if ! $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; then
-    [ "$arch" = x86 ] && exit 3
-    exit 1
-fi
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
+    { [ "$arch" != x86 ] || exit 3; exit 1; }
