@@ -3,16 +3,16 @@
 # display of its own; the tests run on the 32-bit build where this machine
 # executes 32-bit x86 code, else on the x86-64 build (tools/arch.sh).
 # Arguments go to ctest: tools/test.sh -L slow runs the slow cases only,
-# tools/test.sh -LE slow all others. The programs that show nothing but
-# their jobs' boxes (labels jobs, batch, slow) run beside the others, two at
-# a time, with a Wine server, prefix and display of their own.
+# tools/test.sh -LE slow all others. The programs that take no input from
+# the pointer or keyboard (labels jobs, batch, slow, faults) run beside the
+# others, two at a time, with a Wine server, prefix and display of their own.
 set -euo pipefail
 # shellcheck source=tools/run-common.sh
 . "$(dirname "$0")/run-common.sh"
 [ -n "${KESTRANE_RUN_BUILD:-}" ] || { build_program all; on_virtual_display "$@"; }
 cd "$KESTRANE_RUN_BUILD"
 # Each program's label is in one lane (ctest ANDs several -L or -LE).
-apart='^(jobs|batch|slow)$' main='^(ui|faults|disk|shipped)$'
+apart='^(jobs|batch|slow|faults)$' main='^(ui|disk|shipped)$'
 if [ -z "${KESTRANE_LANE:-}" ]; then
     KESTRANE_LANE=apart KESTRANE_WINEPREFIX="$PWD/wineprefix-apart" \
         xvfb-run -a -s "-screen 0 1280x1024x24" bash "$REPO/tools/test.sh" "$@" >apart.out 2>&1 &
