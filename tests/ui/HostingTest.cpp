@@ -80,7 +80,8 @@ public:
         lengthAnswer = ::SendMessageW(hWnd, WM_GETTEXTLENGTH, 0, 0);
 
         LRESULT ignored = 0;
-        otherMapHandled = CProbeHandlers::ProcessWindowMessage(hWnd, WM_PROBE_VALUE, 0, 0, ignored, 1);
+        otherMapHandled =
+            CProbeHandlers::ProcessWindowMessage(hWnd, WM_PROBE_VALUE, 0, 0, ignored, 1);
 
         probing = false;
         this->EndDialog(7);
@@ -127,19 +128,23 @@ public:
     enum { IDD = 9999 };
 };
 
-void InitControls()
-{
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
-    ::InitCommonControlsEx(&controls);
-}
+// Each case runs the probe once first.
+class DialogHosting : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
+        ::InitCommonControlsEx(&controls);
+        ASSERT_EQ(7, probe.DoModal(nullptr, 0));
+    }
+
+    CProbeDlg probe;
+};
 
 } // namespace
 
-TEST(DialogHosting, HandlersSeeTheirWindowFromTheFirstMessage)
+TEST_F(DialogHosting, HandlersSeeTheirWindowFromTheFirstMessage)
 {
-    InitControls();
-    CProbeDlg probe;
-    ASSERT_EQ(7, probe.DoModal(nullptr, 0));
     ASSERT_FALSE(probe.seen.empty());
     EXPECT_FALSE(probe.boundLate);
     EXPECT_EQ(1u, std::count(probe.seen.begin(), probe.seen.end(), UINT{WM_NCDESTROY}));
@@ -150,11 +155,8 @@ TEST(DialogHosting, HandlersSeeTheirWindowFromTheFirstMessage)
     EXPECT_FALSE(::IsWindow(probe.finalWindow));
 }
 
-TEST(DialogHosting, ResultsReachThePlatformByItsRule)
+TEST_F(DialogHosting, ResultsReachThePlatformByItsRule)
 {
-    InitControls();
-    CProbeDlg probe;
-    ASSERT_EQ(7, probe.DoModal(nullptr, 0));
 
     // WM_INITDIALOG and WM_CTLCOLORSTATIC: the handler's result itself.
     EXPECT_EQ(0x55, probe.initAnswer);
@@ -169,11 +171,8 @@ TEST(DialogHosting, ResultsReachThePlatformByItsRule)
     EXPECT_EQ(77, probe.keptTextAnswer);
 }
 
-TEST(DialogHosting, ClearingHandledLeavesTheMessageToTheDefault)
+TEST_F(DialogHosting, ClearingHandledLeavesTheMessageToTheDefault)
 {
-    InitControls();
-    CProbeDlg probe;
-    ASSERT_EQ(7, probe.DoModal(nullptr, 0));
     EXPECT_EQ(2, probe.setTextCount);
     EXPECT_EQ(L"Kestrane", probe.captionAfterHandled);
     EXPECT_EQ(L"Passed", probe.captionAfterPassed);
@@ -181,9 +180,8 @@ TEST(DialogHosting, ClearingHandledLeavesTheMessageToTheDefault)
     EXPECT_FALSE(probe.otherMapHandled) << "only map 0 answers";
 }
 
-TEST(DialogHosting, RunsAgainAfterItEndedAndFailsWithoutATemplate)
+TEST_F(DialogHosting, RunsAgainAfterItEndedAndFailsWithoutATemplate)
 {
-    InitControls();
     CMissingDlg missing;
     EXPECT_EQ(-1, missing.DoModal(nullptr, 0));
     EXPECT_EQ(nullptr, missing.m_hWnd);
@@ -191,10 +189,9 @@ TEST(DialogHosting, RunsAgainAfterItEndedAndFailsWithoutATemplate)
     // The failed run leaves no object waiting for a window.
     EXPECT_EQ(nullptr, g_Module.ExtractCreateWndData());
 
-    // One object runs again after its window has ended.
-    CProbeDlg probe;
+    // The probe, which ran once already, runs again after its window has ended.
     EXPECT_EQ(7, probe.DoModal(nullptr, 0));
     EXPECT_EQ(7, probe.DoModal(nullptr, 0));
-    EXPECT_EQ(2 * 2, probe.initCount);
+    EXPECT_EQ(3 * 2, probe.initCount);
     EXPECT_EQ(0, missing.initCount);
 }
