@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <string>
@@ -27,8 +26,8 @@ const int kLinkIds[3] = {IDC_HOME_PAGE, IDC_SUPPORT_MAIL, IDC_SALES_MAIL};
 
 // The About box run modally, without owner, on a thread of its own, with the
 // shell replaced by a list of what it was asked to open. It also notes how
-// its message map answered the last WM_SETCURSOR sent from another thread,
-// and the cursor it left set.
+// its message map answered the last WM_SETCURSOR the test sent, and the
+// cursor it left set.
 class AboutBox : public CAboutDlg {
 public:
     AboutBox()
@@ -49,8 +48,6 @@ public:
         WaitFor([this] { return m_bEnded.load(); });
         m_thread.join();
     }
-    AboutBox(const AboutBox&) = delete;
-    AboutBox& operator=(const AboutBox&) = delete;
 
     HWND Window() const { return m_hBox; }
     HWND Item(int id) const { return ::GetDlgItem(m_hBox, id); }
@@ -90,15 +87,14 @@ public:
         // Only the requests the test sends: those the pointer's own moves
         // bring come from this thread.
         if (uMsg == WM_SETCURSOR && ::InSendMessage()) {
-            m_cursorHandled = handled;
-            m_cursorResult = handled ? lResult : 0;
+            m_cursorAnswer = handled ? lResult : -1;
             m_cursor = ::GetCursor();
         }
         return handled;
     }
 
-    std::atomic<BOOL> m_cursorHandled{FALSE};
-    std::atomic<LRESULT> m_cursorResult{-1};
+    // The answer to the last WM_SETCURSOR the test sent, -1 when not handled.
+    std::atomic<LRESULT> m_cursorAnswer{-2};
     std::atomic<HCURSOR> m_cursor{nullptr};
 
 protected:
@@ -132,25 +128,6 @@ RECT ClientRectOf(HWND child)
     return rc;
 }
 
-TEST(AboutTemplate, HandCursorPointsWithTheFingerTip)
-{
-    HCURSOR hand = ::LoadCursorW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_HAND_CURSOR));
-    ASSERT_NE(nullptr, hand);
-    ICONINFO info = {};
-    ASSERT_TRUE(::GetIconInfo(hand, &info));
-    EXPECT_FALSE(info.fIcon);
-    EXPECT_EQ(12u, info.xHotspot);
-    EXPECT_EQ(1u, info.yHotspot);
-    BITMAP mask = {};
-    ::GetObjectW(info.hbmMask, sizeof(mask), &mask);
-    EXPECT_EQ(32, mask.bmWidth);
-    if (info.hbmColor != nullptr)
-        ::DeleteObject(info.hbmColor);
-    ::DeleteObject(info.hbmMask);
-}
-
-// ---- What the links open ----------------------------------------------------
-
 TEST(AboutLinks, ClickOpensWhatTheLinkShows)
 {
     AboutBox about;
@@ -162,12 +139,9 @@ TEST(AboutLinks, ClickOpensWhatTheLinkShows)
 
     // The target is the text shown at the moment of the click, cut to 259
     // characters.
-    std::wstring other = L"help@example.org";
-    about.Send(about.Item(IDC_SUPPORT_MAIL), WM_SETTEXT, 0,
-               reinterpret_cast<LPARAM>(other.c_str()));
-    std::wstring longAddress = L"http://www.example.com/" + std::wstring(300, L'a');
-    about.Send(about.Item(IDC_HOME_PAGE), WM_SETTEXT, 0,
-               reinterpret_cast<LPARAM>(longAddress.c_str()));
+    const std::wstring longAddress = L"http://www.example.com/" + std::wstring(300, L'a');
+    ASSERT_TRUE(::SetWindowTextW(about.Item(IDC_SUPPORT_MAIL), L"help@example.org"));
+    ASSERT_TRUE(::SetWindowTextW(about.Item(IDC_HOME_PAGE), longAddress.c_str()));
     about.Notify(IDC_SUPPORT_MAIL, STN_CLICKED);
     about.Notify(IDC_HOME_PAGE, STN_CLICKED);
     ASSERT_TRUE(about.WaitTargets(5));
@@ -203,50 +177,52 @@ TEST(AboutLinks, DoubleClicksOpenOnceAndRowsBelowOpenNothing)
     EXPECT_EQ((std::vector<std::wstring>{kHomeTarget, kSalesTarget}), about.Targets());
 }
 
+// The hand (its tip at the hot spot) over the links and the two rows below
+// each, the arrow elsewhere; the box answers for the links only.
 TEST(AboutLinks, HandCursorOverLinksAndTheTwoRowsBelowThem)
 {
     AboutBox about;
     const HCURSOR hand =
         ::LoadCursorW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_HAND_CURSOR));
     const HCURSOR arrow = ::LoadCursorW(nullptr, IDC_ARROW);
-    ASSERT_NE(nullptr, hand);
+    ICONINFO info = {};
+    ASSERT_TRUE(::GetIconInfo(hand, &info));
+    EXPECT_FALSE(info.fIcon);
+    EXPECT_EQ(12u, info.xHotspot);
+    EXPECT_EQ(1u, info.yHotspot);
+    BITMAP mask = {};
+    ::GetObjectW(info.hbmMask, sizeof(mask), &mask);
+    EXPECT_EQ(32, mask.bmWidth);
+    if (info.hbmColor != nullptr)
+        ::DeleteObject(info.hbmColor);
+    ::DeleteObject(info.hbmMask);
 
-    struct Probe {
-        POINT pt;
-        bool overLink;
-        const char* what;
-    };
-    std::vector<Probe> probes;
-    for (int id : kLinkIds) {
-        RECT r = ScreenRect(about.Item(id));
-        LONG midY = (r.top + r.bottom) / 2;
-        probes.push_back({{(r.left + r.right) / 2, midY}, true, "link middle"});
-        probes.push_back({{r.left, r.top}, true, "link top-left"});
-        probes.push_back({{r.right - 1, r.bottom - 1}, true, "link bottom-right"});
-        probes.push_back({{r.left, r.bottom}, true, "first row below"});
-        probes.push_back({{r.right - 1, r.bottom + 1}, true, "second row below"});
-        probes.push_back({{r.left, r.bottom + 2}, false, "third row below"});
-        probes.push_back({{r.right, midY}, false, "right of link"});
-        probes.push_back({{r.left - 1, midY}, false, "left of link"});
-    }
-    RECT ok = ScreenRect(about.Item(IDOK));
-    probes.push_back({{(ok.left + ok.right) / 2, (ok.top + ok.bottom) / 2}, false, "Ok button"});
-    RECT box = ScreenRect(about.Window());
-    probes.push_back({{box.right - 10, box.bottom - 10}, false, "plain background"});
-
-    for (const Probe& probe : probes) {
-        SCOPED_TRACE(std::string(probe.what) + " at " + std::to_string(probe.pt.x) + "," +
-                     std::to_string(probe.pt.y));
-        ASSERT_TRUE(MovePointer(probe.pt)) << "the pointer could not be moved";
+    const auto expectCursor = [&](POINT pt, bool overLink, const char* what) {
+        SCOPED_TRACE(std::string(what) + " at " + std::to_string(pt.x) + "," +
+                     std::to_string(pt.y));
+        ASSERT_TRUE(MovePointer(pt)) << "the pointer could not be moved";
         about.Send(about.Window(), WM_SETCURSOR, reinterpret_cast<WPARAM>(about.Window()),
                    MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
-        EXPECT_EQ(probe.overLink, about.m_cursorHandled.load() != FALSE);
-        EXPECT_EQ(probe.overLink ? 1 : 0, about.m_cursorResult.load());
-        EXPECT_EQ(probe.overLink ? hand : arrow, about.m_cursor.load());
+        EXPECT_EQ(overLink ? 1 : -1, about.m_cursorAnswer.load());
+        EXPECT_EQ(overLink ? hand : arrow, about.m_cursor.load());
+    };
+    for (int id : kLinkIds) {
+        const RECT r = ScreenRect(about.Item(id));
+        const LONG midY = (r.top + r.bottom) / 2;
+        expectCursor({(r.left + r.right) / 2, midY}, true, "link middle");
+        expectCursor({r.left, r.top}, true, "link top-left");
+        expectCursor({r.right - 1, r.bottom - 1}, true, "link bottom-right");
+        expectCursor({r.left, r.bottom}, true, "first row below");
+        expectCursor({r.right - 1, r.bottom + 1}, true, "second row below");
+        expectCursor({r.left, r.bottom + 2}, false, "third row below");
+        expectCursor({r.right, midY}, false, "right of link");
+        expectCursor({r.left - 1, midY}, false, "left of link");
     }
+    const RECT ok = ScreenRect(about.Item(IDOK));
+    expectCursor({(ok.left + ok.right) / 2, (ok.top + ok.bottom) / 2}, false, "Ok button");
+    const RECT box = ScreenRect(about.Window());
+    expectCursor({box.right - 10, box.bottom - 10}, false, "plain background");
 }
-
-// ---- How the links are drawn, at every DPI -----------------------------------
 
 // The client area of hWnd as it was on the screen when taken.
 class ClientPixels {
@@ -389,8 +365,6 @@ TEST(Dpi, EveryTextFitsAndEachUnderlineLiesUnderItsLink)
     }
 }
 
-// ---- Ending the box ---------------------------------------------------------
-
 TEST(AboutBox, EveryWayOfClosingEndsWithItsResultAndNoOtherKeyDoes)
 {
     struct Way {
@@ -426,19 +400,15 @@ TEST(AboutBox, EveryWayOfClosingEndsWithItsResultAndNoOtherKeyDoes)
     }
 }
 
-// ---- Opened from the main dialog -------------------------------------------
-
 // Centred over the main dialog, which it disables; closed each way in turn,
 // while the main dialog behind it still follows a job's progress.
 TEST(AboutBox, OpensOverTheMainDialogAgainAndAgain)
 {
     MainDialogDriver driver;
     HWND main = driver.Dialog();
-    const std::pair<UINT, WPARAM> closers[] = {{WM_CLOSE, 0},
-                                               {WM_COMMAND, IDCANCEL},
-                                               {WM_COMMAND, IDOK},
-                                               {WM_KEYDOWN, VK_ESCAPE},
-                                               {WM_CLOSE, 0}};
+    const std::pair<UINT, WPARAM> closers[] = {
+        {WM_CLOSE, 0}, {WM_COMMAND, IDCANCEL}, {WM_COMMAND, IDOK}, {WM_KEYDOWN, VK_ESCAPE},
+        {WM_CLOSE, 0}};
     int pos = 0;
     for (const auto& closer : closers) {
         SCOPED_TRACE(std::to_string(closer.first) + " " + std::to_string(closer.second));

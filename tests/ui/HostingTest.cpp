@@ -109,7 +109,6 @@ public:
     void OnFinalMessage(HWND hWnd) override { finalWindow = hWnd; }
 };
 
-using CMainProbe = CProbeDlg<IDD_MAINDLG>;
 // A dialog whose template the program does not have.
 using CMissingDlg = CProbeDlg<9999>;
 
@@ -123,7 +122,7 @@ protected:
         ASSERT_EQ(7, probe.DoModal(nullptr, 0));
     }
 
-    CMainProbe probe;
+    CProbeDlg<IDD_MAINDLG> probe;
 };
 
 } // namespace

@@ -22,10 +22,8 @@ TEST(MainDialog, OpensCentredWithMegabytesCheckedAndFieldsEmpty)
     ASSERT_TRUE(::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
     RECT window = {};
     ASSERT_TRUE(::GetWindowRect(dialog, &window));
-    const LONG width = window.right - window.left;
-    const LONG height = window.bottom - window.top;
-    EXPECT_NEAR((work.left + work.right) / 2 - width / 2, window.left, 1);
-    EXPECT_NEAR((work.top + work.bottom) / 2 - height / 2, window.top, 1);
+    EXPECT_NEAR((work.left + work.right) / 2, (window.left + window.right) / 2, 1);
+    EXPECT_NEAR((work.top + work.bottom) / 2, (window.top + window.bottom) / 2, 1);
 
     EXPECT_NE(0, ::SendMessageW(dialog, WM_GETICON, ICON_BIG, 0));
     EXPECT_NE(0, ::SendMessageW(dialog, WM_GETICON, ICON_SMALL, 0));
@@ -90,36 +88,29 @@ TEST(MainDialog, ProgressTakesTheNewestPositionInTheFullRange)
     };
     using Posts = std::vector<Post>;
     const auto range = [](int high) { return Posts{{WM_PROGRESS_RANGE, 1, high}}; };
-    const auto positions = [](int last) {
+    const auto positions = [](int first, int last) {
         Posts posts;
-        for (int i = 1; i <= last; ++i)
+        for (int i = first; i <= last; ++i)
             posts.push_back({WM_PROGRESS_POS, static_cast<WPARAM>(i), 0});
         return posts;
     };
-    const auto at = [](int pos) { return Posts{{WM_PROGRESS_POS, static_cast<WPARAM>(pos), 0}}; };
     const Posts click = {{WM_COMMAND, MAKEWPARAM(IDC_KBYTE, BN_CLICKED), 0}};
     const Posts end = {{WM_SEPARATE_END, 0, 0}};
     const Posts mergeEnd = {{WM_MERGE_END, 0, 0}};
-    const auto then = [](std::initializer_list<Posts> parts) {
-        Posts all;
-        for (const Posts& part : parts)
-            all.insert(all.end(), part.begin(), part.end());
-        return all;
-    };
     const struct {
         const char* what;
-        Posts posts;
+        std::vector<Posts> posts;  // posted one after the other
         int low, high, pos;
         int sets;  // of the bar's position, the ends' included
     } cases[] = {
-        {"a wide range", then({range(200000), at(150000)}), 1, 200000, 150000, 1},
-        {"past the end", then({range(200000), at(250000)}), 1, 200000, 200000, 1},
-        {"then the merge's end", then({range(200000), at(150000), mergeEnd}), 0, 0, 0, 2},
-        {"a run of positions", then({range(2000), positions(2000)}), 1, 2000, 2000, 1},
-        {"positions, then a click", then({range(500), positions(250), click}), 1, 500, 250, 1},
-        {"positions, then the end", then({range(500), positions(500), end}), 0, 0, 0, 2},
+        {"a wide range", {range(200000), positions(150000, 150000)}, 1, 200000, 150000, 1},
+        {"past the end", {range(200000), positions(250000, 250000)}, 1, 200000, 200000, 1},
+        {"the merge's end", {range(200000), positions(1, 9), mergeEnd}, 0, 0, 0, 2},
+        {"a run of positions", {range(2000), positions(1, 2000)}, 1, 2000, 2000, 1},
+        {"positions, then a click", {range(500), positions(1, 250), click}, 1, 500, 250, 1},
+        {"positions, then the end", {range(500), positions(1, 500), end}, 0, 0, 0, 2},
         {"the next job's first positions",
-         then({range(500), positions(500), end, range(40), positions(7)}), 1, 40, 7, 2},
+         {range(500), positions(1, 500), end, range(40), positions(1, 7)}, 1, 40, 7, 2},
     };
 
     MainDialogDriver driver;
@@ -127,8 +118,9 @@ TEST(MainDialog, ProgressTakesTheNewestPositionInTheFullRange)
         SCOPED_TRACE(c.what);
         SentToItemCounter sets(driver, IDC_PROGRESS, PBM_SETPOS);
         ASSERT_TRUE(driver.Hold());
-        for (const Post& post : c.posts)
-            driver.Post(post.msg, post.wParam, post.lParam);
+        for (const Posts& posts : c.posts)
+            for (const Post& post : posts)
+                driver.Post(post.msg, post.wParam, post.lParam);
         driver.Release();
         ASSERT_TRUE(driver.Sync());
         EXPECT_EQ(c.sets, sets.Count());

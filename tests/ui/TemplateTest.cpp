@@ -18,19 +18,14 @@ namespace {
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 constexpr DWORD kGroupBox = kChild | BS_GROUPBOX;
 constexpr DWORD kRadio = kChild | BS_AUTORADIOBUTTON | WS_GROUP;
+constexpr DWORD kEdit = kChild | ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
 
-// Rows written as the resource script writes LTEXT, EDITTEXT and PUSHBUTTON.
+// Rows written as the resource script writes LTEXT and PUSHBUTTON.
 TemplateControl Text(const wchar_t* title, short x, short y, short cx, short cy, int id = -1,
                      DWORD more = 0)
 {
     const DWORD style = kChild | SS_LEFT | SS_CENTERIMAGE | WS_GROUP | more;
     return {id, L"static", title, x, y, cx, cy, style};
-}
-
-TemplateControl Edit(int id, short x, short y, short cx, DWORD more)
-{
-    const DWORD style = kChild | ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | more;
-    return {id, L"edit", L"", x, y, cx, 14, style};
 }
 
 TemplateControl Push(int id, const wchar_t* title, short x, short y, short cx = 43,
@@ -45,10 +40,10 @@ const DialogTemplate kMainDialog = {
     {
         {-1, L"button", L"Separate File", 7, 7, 206, 79, kGroupBox},
         Text(L"Separated File:", 15, 17, 53, 10),
-        Edit(IDC_SOURCE_FILE, 15, 30, 145, ES_READONLY),
+        {IDC_SOURCE_FILE, L"edit", L"", 15, 30, 145, 14, kEdit | ES_READONLY},
         Push(IDC_BROWSE_SOURCE, L"Browser...", 164, 30),
         Text(L"Block Size:", 15, 50, 37, 10),
-        Edit(IDC_BLOCK_SIZE, 61, 48, 38, ES_NUMBER),
+        {IDC_BLOCK_SIZE, L"edit", L"", 61, 48, 38, 14, kEdit | ES_NUMBER},
         {IDC_MBYTE, L"button", L"M Byte", 119, 48, 32, 14, kRadio},
         {IDC_KBYTE, L"button", L"K Byte", 169, 47, 31, 14, kRadio},
         Push(IDC_SEPARATE, L"Separate", 60, 66),
@@ -62,7 +57,7 @@ const DialogTemplate kMainDialog = {
         Push(IDC_UP, L"Up", 164, 134),
         Push(IDC_DOWN, L"Down", 164, 152),
         Text(L"Merge Result File:", 16, 172, 60, 9),
-        Edit(IDC_RESULT_FILE, 15, 184, 145, ES_READONLY),
+        {IDC_RESULT_FILE, L"edit", L"", 15, 184, 145, 14, kEdit | ES_READONLY},
         Push(IDC_BROWSE_RESULT, L"Browser...", 164, 184),
         Push(IDC_MERGE, L"Merge", 60, 203),
         Push(IDC_CANCEL_MERGE, L"Cancel", 116, 203),
@@ -137,14 +132,6 @@ void ExpectLiveDialog(HWND dialog, const DialogTemplate& want, const std::vector
 
 } // namespace
 
-TEST(Templates, BothDialogsAndTheirControlsInOrder)
-{
-    ExpectDialogTemplate(IDD_MAINDLG, kMainDialog);
-    ExpectDialogTemplate(IDD_ABOUTBOX, kAboutBox);
-    // The About box shows the version resource's copyright line.
-    EXPECT_EQ(0u, std::wstring(L"" KESTRANE_COPYRIGHT).find(L"Copyright "));
-}
-
 TEST(MainTemplate, ProgramIconHasTwoSixteenColourImages)
 {
     HMODULE module = ::GetModuleHandleW(nullptr);
@@ -166,9 +153,15 @@ TEST(MainTemplate, ProgramIconHasTwoSixteenColourImages)
     EXPECT_EQ((std::vector<int>{16, 32}), sizes);
 }
 
-// Both live windows, the About box opened from the main one.
-TEST(Templates, LiveDialogsFollowTheirTemplates)
+// Both templates as compiled, then as shown (the About box opened from the
+// main window), and what the main window's styles make of typing.
+TEST(Templates, BothDialogsAsCompiledAndAsShown)
 {
+    ExpectDialogTemplate(IDD_MAINDLG, kMainDialog);
+    ExpectDialogTemplate(IDD_ABOUTBOX, kAboutBox);
+    // The About box shows the version resource's copyright line.
+    EXPECT_EQ(0u, std::wstring(L"" KESTRANE_COPYRIGHT).find(L"Copyright "));
+
     MainDialogDriver driver;
     HWND dialog = driver.Dialog();
     ExpectLiveDialog(dialog, kMainDialog,
@@ -188,17 +181,7 @@ TEST(Templates, LiveDialogsFollowTheirTemplates)
     EXPECT_FALSE(barStyle & PBS_SMOOTH);
     EXPECT_FALSE(barStyle & PBS_VERTICAL);
 
-    driver.Click(ID_APP_ABOUT);
-    HWND about = WaitForOwnWindow(L"About Kestraner");
-    ExpectLiveDialog(about, kAboutBox, {IDOK});
-    ::PostMessageW(about, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(WaitFor([&] { return !::IsWindow(about); }));
-}
-
-// Typing reaches only the block size edit, and only its digits.
-TEST(MainTemplate, OnlyTheBlockSizeTakesTyping)
-{
-    MainDialogDriver driver;
+    // Typing reaches only the block size edit, and only its digits.
     for (int id : {IDC_SOURCE_FILE, IDC_BLOCK_SIZE, IDC_RESULT_FILE})
         for (wchar_t c : {L'4', L'x', L'2', L'-', L'7'})
             ::PostMessageW(driver.Item(id), WM_CHAR, c, 1);
@@ -206,4 +189,10 @@ TEST(MainTemplate, OnlyTheBlockSizeTakesTyping)
     EXPECT_EQ(L"", driver.Text(IDC_SOURCE_FILE));
     EXPECT_EQ(L"427", driver.Text(IDC_BLOCK_SIZE));
     EXPECT_EQ(L"", driver.Text(IDC_RESULT_FILE));
+
+    driver.Click(ID_APP_ABOUT);
+    HWND about = WaitForOwnWindow(L"About Kestraner");
+    ExpectLiveDialog(about, kAboutBox, {IDOK});
+    ::PostMessageW(about, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return !::IsWindow(about); }));
 }
