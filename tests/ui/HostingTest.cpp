@@ -19,13 +19,19 @@ const UINT WM_PROBE_RUN = WM_APP + 1;
 const UINT WM_PROBE_VALUE = WM_APP + 2;
 const LRESULT kProbeValue = 0x12345678;
 
-// Handlers that record what they see. Once the dialog runs it probes itself
-// through the platform (SendMessage goes through the dialog manager to the
-// dialog procedure) and ends with 7.
-template <class T>
-class CProbeHandlers : public CDialogImpl<T> {
+// A dialog on template Idd whose handlers record what they see. Once it runs
+// it probes itself through the platform (SendMessage goes through the dialog
+// manager to the dialog procedure) and ends with 7.
+template <int Idd>
+class CProbeDlg : public CDialogImpl<CProbeDlg<Idd>> {
 public:
-    BEGIN_MSG_MAP(CProbeHandlers)
+    enum { IDD = Idd };
+
+    BEGIN_MSG_MAP(CProbeDlg)
+        // Every message that reaches the map, and whether the object knew its
+        // window by then.
+        seen.push_back(uMsg);
+        boundLate = boundLate || this->m_hWnd != hWnd;
         MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
         MESSAGE_HANDLER(WM_SETTEXT, OnSetText)
         MESSAGE_HANDLER(WM_CTLCOLORSTATIC, OnCtlColorStatic)
@@ -80,7 +86,7 @@ public:
         lengthAnswer = ::SendMessageW(hWnd, WM_GETTEXTLENGTH, 0, 0);
 
         LRESULT ignored = 0;
-        otherMapHandled = CProbeHandlers::ProcessWindowMessage(hWnd, WM_PROBE_VALUE, 0, 0, ignored, 1);
+        otherMapHandled = this->ProcessWindowMessage(hWnd, WM_PROBE_VALUE, 0, 0, ignored, 1);
 
         probing = false;
         this->EndDialog(7);
@@ -96,50 +102,33 @@ public:
     LRESULT keptTextAnswer = 0, lengthAnswer = 0;
     std::wstring captionAfterHandled, captionAfterPassed;
     BOOL otherMapHandled = TRUE;
-};
-
-// The probe on the main window's template; it also notes every message that
-// reached its map and whether it knew its window by then.
-class CProbeDlg : public CProbeHandlers<CProbeDlg> {
-public:
-    enum { IDD = IDD_MAINDLG };
-
-    BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
-                              LRESULT& lResult, DWORD dwMsgMapID) override
-    {
-        seen.push_back(uMsg);
-        if (m_hWnd != hWnd)
-            boundLate = true;
-        return CProbeHandlers::ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult,
-                                                    dwMsgMapID);
-    }
-
-    void OnFinalMessage(HWND hWnd) override { finalWindow = hWnd; }
-
     std::vector<UINT> seen;
     bool boundLate = false;
     HWND finalWindow = nullptr;
+
+    void OnFinalMessage(HWND hWnd) override { finalWindow = hWnd; }
 };
 
 // A dialog whose template the program does not have.
-class CMissingDlg : public CProbeHandlers<CMissingDlg> {
-public:
-    enum { IDD = 9999 };
-};
+using CMissingDlg = CProbeDlg<9999>;
 
-void InitControls()
-{
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
-    ::InitCommonControlsEx(&controls);
-}
+// Each case runs the probe once first.
+class DialogHosting : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
+        ::InitCommonControlsEx(&controls);
+        ASSERT_EQ(7, probe.DoModal(nullptr, 0));
+    }
+
+    CProbeDlg<IDD_MAINDLG> probe;
+};
 
 } // namespace
 
-TEST(DialogHosting, HandlersSeeTheirWindowFromTheFirstMessage)
+TEST_F(DialogHosting, HandlersSeeTheirWindowFromTheFirstMessage)
 {
-    InitControls();
-    CProbeDlg probe;
-    ASSERT_EQ(7, probe.DoModal(nullptr, 0));
     ASSERT_FALSE(probe.seen.empty());
     EXPECT_FALSE(probe.boundLate);
     EXPECT_EQ(1u, std::count(probe.seen.begin(), probe.seen.end(), UINT{WM_NCDESTROY}));
@@ -150,12 +139,8 @@ TEST(DialogHosting, HandlersSeeTheirWindowFromTheFirstMessage)
     EXPECT_FALSE(::IsWindow(probe.finalWindow));
 }
 
-TEST(DialogHosting, ResultsReachThePlatformByItsRule)
+TEST_F(DialogHosting, ResultsReachThePlatformByItsRule)
 {
-    InitControls();
-    CProbeDlg probe;
-    ASSERT_EQ(7, probe.DoModal(nullptr, 0));
-
     // WM_INITDIALOG and WM_CTLCOLORSTATIC: the handler's result itself.
     EXPECT_EQ(0x55, probe.initAnswer);
     EXPECT_EQ(reinterpret_cast<LRESULT>(::GetStockObject(GRAY_BRUSH)), probe.colorAnswer);
@@ -169,11 +154,8 @@ TEST(DialogHosting, ResultsReachThePlatformByItsRule)
     EXPECT_EQ(77, probe.keptTextAnswer);
 }
 
-TEST(DialogHosting, ClearingHandledLeavesTheMessageToTheDefault)
+TEST_F(DialogHosting, ClearingHandledLeavesTheMessageToTheDefault)
 {
-    InitControls();
-    CProbeDlg probe;
-    ASSERT_EQ(7, probe.DoModal(nullptr, 0));
     EXPECT_EQ(2, probe.setTextCount);
     EXPECT_EQ(L"Kestrane", probe.captionAfterHandled);
     EXPECT_EQ(L"Passed", probe.captionAfterPassed);
@@ -181,9 +163,8 @@ TEST(DialogHosting, ClearingHandledLeavesTheMessageToTheDefault)
     EXPECT_FALSE(probe.otherMapHandled) << "only map 0 answers";
 }
 
-TEST(DialogHosting, RunsAgainAfterItEndedAndFailsWithoutATemplate)
+TEST_F(DialogHosting, RunsAgainAfterItEndedAndFailsWithoutATemplate)
 {
-    InitControls();
     CMissingDlg missing;
     EXPECT_EQ(-1, missing.DoModal(nullptr, 0));
     EXPECT_EQ(nullptr, missing.m_hWnd);
@@ -191,10 +172,9 @@ TEST(DialogHosting, RunsAgainAfterItEndedAndFailsWithoutATemplate)
     // The failed run leaves no object waiting for a window.
     EXPECT_EQ(nullptr, g_Module.ExtractCreateWndData());
 
-    // One object runs again after its window has ended.
-    CProbeDlg probe;
+    // The probe, which ran once already, runs again after its window has ended.
     EXPECT_EQ(7, probe.DoModal(nullptr, 0));
     EXPECT_EQ(7, probe.DoModal(nullptr, 0));
-    EXPECT_EQ(2 * 2, probe.initCount);
+    EXPECT_EQ(3 * 2, probe.initCount);
     EXPECT_EQ(0, missing.initCount);
 }

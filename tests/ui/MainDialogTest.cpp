@@ -1,5 +1,6 @@
 // The main window's own handlers: opening, the unit radio buttons, the
-// progress bar and the routing of notifications. (Closing: ExitCodeTest.)
+// progress bar and the routing of notifications. (Closing: ExitCodeTest; the
+// template, tab order and first focus: TemplateTest.)
 #include <windows.h>
 #include <commctrl.h>
 
@@ -12,16 +13,6 @@
 #include "support/Boxes.h"
 #include "support/DialogDriver.h"
 
-namespace {
-
-// The top-level windows of this process that a handler could have shown.
-bool AnyBoxOrFileDialog()
-{
-    return FindBox() || FindOwnWindow(L"Open") != nullptr || FindOwnWindow(L"Save As") != nullptr;
-}
-
-} // namespace
-
 TEST(MainDialog, OpensCentredWithMegabytesCheckedAndFieldsEmpty)
 {
     MainDialogDriver driver;
@@ -31,10 +22,8 @@ TEST(MainDialog, OpensCentredWithMegabytesCheckedAndFieldsEmpty)
     ASSERT_TRUE(::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
     RECT window = {};
     ASSERT_TRUE(::GetWindowRect(dialog, &window));
-    const LONG width = window.right - window.left;
-    const LONG height = window.bottom - window.top;
-    EXPECT_NEAR((work.left + work.right) / 2 - width / 2, window.left, 1);
-    EXPECT_NEAR((work.top + work.bottom) / 2 - height / 2, window.top, 1);
+    EXPECT_NEAR((work.left + work.right) / 2, (window.left + window.right) / 2, 1);
+    EXPECT_NEAR((work.top + work.bottom) / 2, (window.top + window.bottom) / 2, 1);
 
     EXPECT_NE(0, ::SendMessageW(dialog, WM_GETICON, ICON_BIG, 0));
     EXPECT_NE(0, ::SendMessageW(dialog, WM_GETICON, ICON_SMALL, 0));
@@ -60,12 +49,6 @@ TEST(MainDialog, OpensCentredWithMegabytesCheckedAndFieldsEmpty)
     EXPECT_EQ(driver.Item(IDC_PROGRESS), object.m_hProgress);
     EXPECT_FALSE(object.IsJobRunning());
     EXPECT_EQ(JOB_NONE, object.m_nJobKind.load());
-
-    // The focus starts in the first tab stop, the source file edit.
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof(info);
-    ASSERT_TRUE(::GetGUIThreadInfo(::GetWindowThreadProcessId(dialog, nullptr), &info));
-    EXPECT_EQ(driver.Item(IDC_SOURCE_FILE), info.hwndFocus);
 }
 
 // Whatever the order of clicks, exactly the last clicked unit is checked:
@@ -91,37 +74,12 @@ TEST(MainDialog, UnitRadioButtonsStayExclusive)
     }
 }
 
-// The bar takes the whole 32-bit range and position the jobs post, and
-// either end message empties it.
-TEST(MainDialog, ProgressTakesTheFullRangeAndEmptiesAtEitherEnd)
-{
-    MainDialogDriver driver;
-    for (UINT end : {WM_SEPARATE_END, WM_MERGE_END}) {
-        SCOPED_TRACE(end == WM_SEPARATE_END ? "separate end" : "merge end");
-        driver.Post(WM_PROGRESS_RANGE, 1, 200000);
-        driver.Post(WM_PROGRESS_POS, 150000);
-        ASSERT_TRUE(driver.Sync());
-        EXPECT_EQ(1, driver.ProgressLow());
-        EXPECT_EQ(200000, driver.ProgressHigh());
-        EXPECT_EQ(150000, driver.ProgressPos());
-
-        // Past the end the bar holds the position at its high end.
-        driver.Post(WM_PROGRESS_POS, 250000);
-        ASSERT_TRUE(driver.Sync());
-        EXPECT_EQ(200000, driver.ProgressPos());
-
-        driver.Post(end);
-        ASSERT_TRUE(driver.Sync());
-        EXPECT_EQ(0, driver.ProgressLow());
-        EXPECT_EQ(0, driver.ProgressHigh());
-        EXPECT_EQ(0, driver.ProgressPos());
-    }
-}
-
-// Positions that queue up behind each other while the window is busy: the
-// bar is set once, to the newest, also when another message, the job's end
-// or the next job's range comes between (the end empties the bar).
-TEST(MainDialog, ProgressEndsOnTheNewestOfQueuedPositions)
+// The bar takes the whole 32-bit range and position the jobs post, holds a
+// position past its end at the end, and either end message empties it.
+// Positions that queue up behind each other while the window is busy set the
+// bar once, to the newest, also when another message, the job's end or the
+// next job's range comes between.
+TEST(MainDialog, ProgressTakesTheNewestPositionInTheFullRange)
 {
     struct Post {
         UINT msg;
@@ -130,31 +88,29 @@ TEST(MainDialog, ProgressEndsOnTheNewestOfQueuedPositions)
     };
     using Posts = std::vector<Post>;
     const auto range = [](int high) { return Posts{{WM_PROGRESS_RANGE, 1, high}}; };
-    const auto positions = [](int last) {
+    const auto positions = [](int first, int last) {
         Posts posts;
-        for (int i = 1; i <= last; ++i)
+        for (int i = first; i <= last; ++i)
             posts.push_back({WM_PROGRESS_POS, static_cast<WPARAM>(i), 0});
         return posts;
     };
     const Posts click = {{WM_COMMAND, MAKEWPARAM(IDC_KBYTE, BN_CLICKED), 0}};
     const Posts end = {{WM_SEPARATE_END, 0, 0}};
-    const auto then = [](std::initializer_list<Posts> parts) {
-        Posts all;
-        for (const Posts& part : parts)
-            all.insert(all.end(), part.begin(), part.end());
-        return all;
-    };
+    const Posts mergeEnd = {{WM_MERGE_END, 0, 0}};
     const struct {
         const char* what;
-        Posts posts;
+        std::vector<Posts> posts;  // posted one after the other
         int low, high, pos;
         int sets;  // of the bar's position, the ends' included
     } cases[] = {
-        {"a run of positions", then({range(2000), positions(2000)}), 1, 2000, 2000, 1},
-        {"positions, then a click", then({range(500), positions(250), click}), 1, 500, 250, 1},
-        {"positions, then the end", then({range(500), positions(500), end}), 0, 0, 0, 2},
+        {"a wide range", {range(200000), positions(150000, 150000)}, 1, 200000, 150000, 1},
+        {"past the end", {range(200000), positions(250000, 250000)}, 1, 200000, 200000, 1},
+        {"the merge's end", {range(200000), positions(1, 9), mergeEnd}, 0, 0, 0, 2},
+        {"a run of positions", {range(2000), positions(1, 2000)}, 1, 2000, 2000, 1},
+        {"positions, then a click", {range(500), positions(1, 250), click}, 1, 500, 250, 1},
+        {"positions, then the end", {range(500), positions(1, 500), end}, 0, 0, 0, 2},
         {"the next job's first positions",
-         then({range(500), positions(500), end, range(40), positions(7)}), 1, 40, 7, 2},
+         {range(500), positions(1, 500), end, range(40), positions(1, 7)}, 1, 40, 7, 2},
     };
 
     MainDialogDriver driver;
@@ -162,8 +118,9 @@ TEST(MainDialog, ProgressEndsOnTheNewestOfQueuedPositions)
         SCOPED_TRACE(c.what);
         SentToItemCounter sets(driver, IDC_PROGRESS, PBM_SETPOS);
         ASSERT_TRUE(driver.Hold());
-        for (const Post& post : c.posts)
-            driver.Post(post.msg, post.wParam, post.lParam);
+        for (const Posts& posts : c.posts)
+            for (const Post& post : posts)
+                driver.Post(post.msg, post.wParam, post.lParam);
         driver.Release();
         ASSERT_TRUE(driver.Sync());
         EXPECT_EQ(c.sets, sets.Count());
@@ -199,7 +156,9 @@ TEST(MainDialog, ButtonNotificationsOtherThanClickedDoNothing)
             driver.Click(id, code);
     ASSERT_TRUE(driver.Sync());
 
-    EXPECT_FALSE(AnyBoxOrFileDialog());
+    EXPECT_FALSE(FindBox());
+    EXPECT_EQ(nullptr, FindOwnWindow(L"Open"));
+    EXPECT_EQ(nullptr, FindOwnWindow(L"Save As"));
     EXPECT_FALSE(driver.IsChecked(IDC_MBYTE));
     EXPECT_TRUE(driver.IsChecked(IDC_KBYTE));
     EXPECT_EQ((std::vector<std::wstring>{L"a.bin", L"b.bin", L"c.bin"}), driver.ListItems());
