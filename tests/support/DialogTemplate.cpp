@@ -61,8 +61,8 @@ std::wstring ClassName(std::wstring name)
     return name;
 }
 
-} // namespace
-
+// Reads dialog template id: false when there is none, it is not an
+// extended one, or it runs past the resource's end.
 bool ReadDialogTemplate(int id, DialogTemplate& dialog)
 {
     HMODULE module = ::GetModuleHandleW(nullptr);
@@ -98,14 +98,16 @@ bool ReadDialogTemplate(int id, DialogTemplate& dialog)
     return !in.Overran();
 }
 
-std::string Describe(const TemplateControl& c)
+} // namespace
+
+static std::string Describe(const TemplateControl& c)
 {
     return Format("id %d %s \"%s\" at %d,%d %dx%d style 0x%lx exstyle 0x%lx help %lu", c.id,
                   Narrow(c.className).c_str(), Narrow(c.title).c_str(), c.x, c.y, c.cx, c.cy,
                   c.style, c.exStyle, c.helpId);
 }
 
-std::string Describe(const DialogTemplate& d)
+static std::string Describe(const DialogTemplate& d)
 {
     return Format("\"%s\" at %d,%d %dx%d style 0x%lx font %u %s weight %u italic %u charset %u "
                   "exstyle 0x%lx help %lu menu \"%s\" class \"%s\"",

@@ -33,8 +33,14 @@ public:
     // This copy's boxes: as FindBox, WaitForBox and TakeBox for its process;
     // a wait also ends when the program has.
     ShownBox FindBox() const { return ::FindBox(m_process.dwProcessId); }
-    ShownBox WaitForBox(const std::wstring& caption, DWORD timeoutMs = kLongJobMs) const;
-    std::wstring TakeBox(const std::wstring& caption, DWORD timeoutMs = kLongJobMs) const;
+    ShownBox WaitForBox(const std::wstring& caption, DWORD timeoutMs = kLongJobMs) const
+    {
+        return ::WaitForBox(caption, timeoutMs, [this] { return Ended(); }, m_process.dwProcessId);
+    }
+    std::wstring TakeBox(const std::wstring& caption, DWORD timeoutMs = kLongJobMs) const
+    {
+        return ::TakeBox(caption, timeoutMs, [this] { return Ended(); }, m_process.dwProcessId);
+    }
 
 private:
     PROCESS_INFORMATION m_process = {};

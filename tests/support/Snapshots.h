@@ -21,8 +21,7 @@ struct EntryState {
     bool operator==(const EntryState& other) const
     {
         return directory == other.directory && size == other.size && hash == other.hash &&
-               written.dwLowDateTime == other.written.dwLowDateTime &&
-               written.dwHighDateTime == other.written.dwHighDateTime;
+               ::CompareFileTime(&written, &other.written) == 0;
     }
 };
 
