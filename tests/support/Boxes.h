@@ -63,7 +63,6 @@ std::wstring TakeBox(const std::wstring& caption, DWORD timeoutMs = kDeadlineMs,
                      const std::function<bool()>& gone = {}, DWORD processId = 0);
 
 // Dismisses every box and file dialog that process processId (0: this one)
-// still shows, each a failure of the running test ("left open"). A box
-// holds the job that shows it, and a job the window that waits for it: a
-// teardown calls this while it waits.
+// still shows, each a failure ("left open"). A box holds its job, and a job
+// the window that waits for it: a teardown calls this while it waits.
 void DismissWhatWasLeftOpen(DWORD processId = 0);

@@ -18,8 +18,7 @@
 
 class MainDialogDriver : public MainWindowControls {
 public:
-    // Opens the dialog (or a test's own kind of it) and waits until it is
-    // shown.
+    // Opens the dialog (or a test's own kind of it) and waits until shown.
     explicit MainDialogDriver(std::unique_ptr<CMainDlg> dialog = std::make_unique<CMainDlg>());
     // Closes the dialog and waits for its thread, within a deadline; what the
     // test left open (a box holding a job, a file dialog) is dismissed as a
@@ -67,11 +66,10 @@ private:
     CHookHandle m_hook;
 };
 
-// Looks, when the dialog thread takes the next WM_NULL posted to the dialog
-// from its queue, at whether control id still waits for a paint. Posted
-// messages come before WM_PAINT, so a control that a handler only marked for
-// drawing stays undrawn for as long as a job keeps the queue busy. One at a
-// time.
+// Looks, when the dialog thread takes the next WM_NULL posted to the dialog,
+// at whether control id still waits for a paint. Posted messages come before
+// WM_PAINT, so a control a handler only marked for drawing stays undrawn for
+// as long as a job keeps the queue busy. One at a time.
 class PaintWaitProbe {
 public:
     PaintWaitProbe(const MainDialogDriver& driver, int id);
@@ -107,7 +105,6 @@ bool AnswerQuestion(HWND fileDialog, int button);
 HWND ChooseAllInFileDialog(const std::wstring& caption);
 // Cancels the open or save dialog with that caption.
 bool CancelFileDialog(const std::wstring& caption);
-// Makes the open or save dialog with that caption show directory, as a user
-// does by typing the directory into its file name field and pressing OK.
-// False when no such dialog came up or it did not show the directory in time.
+// Makes the open or save dialog with that caption show directory, typed into
+// its file name field; false when it did not show the directory in time.
 bool ShowFolderInFileDialog(const std::wstring& caption, const std::wstring& directory);

@@ -14,9 +14,8 @@ public:
     // Starts the program with that command line and waits until its main
     // window is shown (or the program has ended).
     explicit ProgramRun(const std::wstring& arguments = L"");
-    // Closes a copy still running as a user would; a box it was left
-    // showing is dismissed, as a failure, and a copy that does not end in
-    // time is killed, as a failure.
+    // Closes a copy still running as a user would; a box left open is
+    // dismissed, and a copy that does not end in time killed, as failures.
     ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
@@ -26,8 +25,7 @@ public:
     // The exit code once the program has ended by itself; STILL_ACTIVE when
     // it did not end in time.
     DWORD WaitExitCode(DWORD timeoutMs = kDeadlineMs) const;
-    // Kills the process at once, as the system would, and waits until it
-    // has gone.
+    // Kills the process at once and waits until it has gone.
     void Kill();
 
     // This copy's boxes: as FindBox, WaitForBox and TakeBox for its process;

@@ -177,52 +177,40 @@ void WriteSparseFile(const std::wstring& path, uint64_t size)
         << "cannot make " << Narrow(path) << " " << size << " bytes long";
 }
 
-namespace {
-// Reads a file from an offset on, piece by piece.
-class PieceReader {
-public:
-    PieceReader(const std::wstring& path, uint64_t offset)
-        : m_file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
-    {
-        LARGE_INTEGER to;
-        to.QuadPart = static_cast<LONGLONG>(offset);
-        m_ok = m_file.IsValid() && ::SetFilePointerEx(m_file, to, nullptr, FILE_BEGIN);
-    }
-    bool Opened() const { return m_file.IsValid(); }
-    // Reads up to length bytes into buffer; how many came before the end of
-    // the file or a failure.
-    size_t Read(unsigned char* buffer, size_t length)
-    {
-        size_t done = 0;
-        while (m_ok && done < length) {
-            DWORD read = 0;
-            m_ok = ::ReadFile(m_file, buffer + done,
-                              static_cast<DWORD>(std::min(length - done, kPiece)), &read,
-                              nullptr) &&
-                   read > 0;
-            done += read;
-        }
-        return done;
-    }
+static CHandle OpenToRead(const std::wstring& path)
+{
+    return CHandle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
 
-private:
-    CHandle m_file;
-    bool m_ok;
-};
-} // namespace
+// Reads up to length bytes of file from offset on; how many came before the
+// end of the file or a failure.
+static size_t ReadAt(HANDLE file, uint64_t offset, unsigned char* buffer, size_t length)
+{
+    size_t done = 0;
+    for (DWORD read = 1; done < length && read > 0; done += read) {
+        OVERLAPPED at = {};
+        at.Offset = static_cast<DWORD>(offset + done);
+        at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+        const DWORD part = static_cast<DWORD>(std::min(length - done, kPiece));
+        if (!::ReadFile(file, buffer + done, part, &read, &at))
+            break;
+    }
+    return done;
+}
 
 bool SameBytes(const std::wstring& a, uint64_t offsetA, const std::wstring& b, uint64_t offsetB,
                uint64_t length)
 {
     constexpr uint64_t kCompared = 4u << 20;
-    PieceReader readerA(a, offsetA), readerB(b, offsetB);
+    const CHandle fileA = OpenToRead(a);
+    const CHandle fileB = OpenToRead(b);
     Bytes bufferA(static_cast<size_t>(std::min(kCompared, length)));
     Bytes bufferB(bufferA.size());
     for (uint64_t done = 0; done < length;) {
         const size_t part = static_cast<size_t>(std::min(kCompared, length - done));
-        if (readerA.Read(bufferA.data(), part) != part ||
-            readerB.Read(bufferB.data(), part) != part ||
+        if (ReadAt(fileA, offsetA + done, bufferA.data(), part) != part ||
+            ReadAt(fileB, offsetB + done, bufferB.data(), part) != part ||
             !std::equal(bufferA.begin(), bufferA.begin() + part, bufferB.begin()))
             return false;
         done += part;
@@ -238,13 +226,13 @@ bool SameFiles(const std::wstring& a, const std::wstring& b)
 
 Bytes ReadBytes(const std::wstring& path)
 {
-    PieceReader reader(path, 0);
-    if (!reader.Opened()) {
+    const CHandle file = OpenToRead(path);
+    if (!file.IsValid()) {
         ADD_FAILURE() << "cannot read " << Narrow(path);
         return {};
     }
     Bytes bytes(static_cast<size_t>(FileSizeOf(path)));
-    bytes.resize(reader.Read(bytes.data(), bytes.size()));
+    bytes.resize(ReadAt(file, 0, bytes.data(), bytes.size()));
     return bytes;
 }
 

@@ -32,11 +32,9 @@ private:
 Bytes MakeBytes(uint64_t size, uint32_t seed);
 
 void WriteBytes(const std::wstring& path, const Bytes& bytes);
-// Writes a file of size pseudo-random bytes from seed, piece by piece, so
-// that files of hundreds of megabytes need little memory.
+// A file of size pseudo-random bytes from seed, written piece by piece.
 void WriteBigFile(const std::wstring& path, uint64_t size, uint32_t seed);
-// Makes a file of size zero bytes without writing them: a sparse file,
-// quick however big, that takes hardly any room.
+// A file of size zero bytes, sparse: quick however big, and hardly any room.
 void WriteSparseFile(const std::wstring& path, uint64_t size);
 // Whether length bytes of a from offsetA equal those of b from offsetB; false
 // when either file is shorter.
@@ -52,8 +50,7 @@ inline bool FileExists(const std::wstring& path)
 uint64_t FileSizeOf(const std::wstring& path);
 // The names in dir (not "." and ".."), sorted.
 std::vector<std::wstring> ListNames(const std::wstring& dir);
-// Whether the disk that holds dir has at least bytes free; if not, why says
-// how much was needed against how much is free, for a skip.
+// Whether the disk of dir has bytes free; if not, why says so, for a skip.
 bool HasFreeSpace(const std::wstring& dir, uint64_t bytes, std::string& why);
 // Removes dir and everything below it.
 void RemoveTree(const std::wstring& dir);
