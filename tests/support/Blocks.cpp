@@ -62,8 +62,9 @@ std::vector<std::wstring> SourceBlocks::OnDisk() const
         const bool fits = whole ? size == room : size <= room;
         if (!fits || !SameBytes(m_dir + names[n], 0, source, offset, size))
             return ::testing::AssertionFailure()
-                   << Narrow(names[n]) << " (" << size << " bytes) is not the source's "
-                   << (whole ? "" : "first ") << room << " bytes from " << offset;
+                   << Narrow(names[n]) << " (" << size << " bytes) is not "
+                   << (whole ? "" : "the start of ") << "the source's " << room
+                   << " bytes from " << offset;
     }
     return ::testing::AssertionSuccess();
 }
