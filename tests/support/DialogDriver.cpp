@@ -10,11 +10,8 @@
 
 MainDialogDriver::MainDialogDriver(std::unique_ptr<CMainDlg> dialog) : m_dialog(std::move(dialog))
 {
-    static std::atomic<bool> controlsReady{false};
-    if (!controlsReady.exchange(true)) {
-        INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
-        ::InitCommonControlsEx(&controls);
-    }
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&controls);
     m_thread = std::thread([this] {
         ::CoInitialize(nullptr);
         m_result = m_dialog->DoModal(nullptr, 0);

@@ -41,4 +41,5 @@ uint64_t HashFile(const std::wstring& path);
 // Files in dir (ending in a backslash) that a careless job could hit
 // beside a source stem + extension: neighbouring names, other extensions,
 // the same names one folder down.
-void AddBystanders(const std::wstring& dir, const std::wstring& stem, const std::wstring& extension);
+void AddBystanders(const std::wstring& dir, const std::wstring& stem,
+                   const std::wstring& extension);

@@ -90,8 +90,9 @@ void LayOutFiles(const std::wstring& dir, const std::vector<std::wstring>& names
     WriteBytes(list, Bytes(text.begin(), text.end()));
     const std::string unixDir = UnixPath(dir);
     std::wstring wideDir(unixDir.size(), L'\0');
-    wideDir.resize(::MultiByteToWideChar(CP_UTF8, 0, unixDir.data(), static_cast<int>(unixDir.size()),
-                                         &wideDir[0], static_cast<int>(wideDir.size())));
+    wideDir.resize(::MultiByteToWideChar(CP_UTF8, 0, unixDir.data(),
+                                         static_cast<int>(unixDir.size()), &wideDir[0],
+                                         static_cast<int>(wideDir.size())));
     std::wstring command =
         L"sh -c \"cd \\\"$0\\\" && xargs -0 touch < .names; echo $? > .done\" \"" + wideDir + L"\"";
     STARTUPINFOW startup = {};
