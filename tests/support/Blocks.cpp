@@ -23,13 +23,6 @@ std::vector<std::wstring> BlockNames(const std::wstring& stem, const std::wstrin
     return names;
 }
 
-SourceBlocks::SourceBlocks(const std::wstring& dir, const std::wstring& stem,
-                           const std::wstring& extension, uint64_t blockSize)
-    : m_dir(dir), m_stem(stem), m_extension(extension), m_source(dir + stem + extension),
-      m_nBlockSize(blockSize)
-{
-}
-
 std::vector<std::wstring> SourceBlocks::OnDisk() const
 {
     std::vector<std::pair<uint64_t, std::wstring>> found;
@@ -51,39 +44,39 @@ std::vector<std::wstring> SourceBlocks::OnDisk() const
     return names;
 }
 
-::testing::AssertionResult SourceBlocks::AreWhole(const std::vector<std::wstring>& names) const
+// Whether names are blocks 0, 1, ... in order, each the source's bytes at its
+// offset: all of them (whole) or a start of them.
+::testing::AssertionResult SourceBlocks::Check(const std::vector<std::wstring>& names,
+                                              bool whole) const
 {
-    const uint64_t sourceSize = FileSizeOf(m_source);
-    for (size_t n = 0; n < names.size(); ++n) {
+    const std::wstring source = m_dir + m_stem + m_extension;
+    const uint64_t sourceSize = FileSizeOf(source);
+    for (uint32_t n = 0; n < names.size(); ++n) {
         const uint64_t offset = n * m_nBlockSize;
-        const uint64_t size = offset < sourceSize ? std::min(m_nBlockSize, sourceSize - offset) : 0;
-        if (names[n] != Name(static_cast<uint32_t>(n)))
+        const uint64_t room = offset < sourceSize ? std::min(m_nBlockSize, sourceSize - offset) : 0;
+        const uint64_t size = FileSizeOf(m_dir + names[n]);
+        if (names[n] != Name(n))
             return ::testing::AssertionFailure()
                    << "block " << n << " is named " << Narrow(names[n]) << ", not "
-                   << Narrow(Name(static_cast<uint32_t>(n)));
-        if (FileSizeOf(m_dir + names[n]) != size || !SameBytes(m_dir + names[n], 0, m_source, offset, size))
+                   << Narrow(Name(n));
+        const bool fits = whole ? size == room : size <= room;
+        if (!fits || !SameBytes(m_dir + names[n], 0, source, offset, size))
             return ::testing::AssertionFailure()
-                   << Narrow(names[n]) << " (" << FileSizeOf(m_dir + names[n])
-                   << " bytes) is not the source's " << size << " bytes from " << offset;
+                   << Narrow(names[n]) << " (" << size << " bytes) is not "
+                   << (whole ? "" : "the start of ") << "the source's " << room
+                   << " bytes from " << offset;
     }
     return ::testing::AssertionSuccess();
 }
 
+::testing::AssertionResult SourceBlocks::AreWhole(const std::vector<std::wstring>& names) const
+{
+    return Check(names, true);
+}
+
 ::testing::AssertionResult SourceBlocks::OnDiskHoldTheStartOfTheirBytes() const
 {
-    const std::vector<std::wstring> names = OnDisk();
-    for (size_t n = 0; n < names.size(); ++n) {
-        const std::wstring path = m_dir + names[n];
-        if (names[n] != Name(static_cast<uint32_t>(n)))
-            return ::testing::AssertionFailure()
-                   << Narrow(names[n]) << " lies on disk where " << Narrow(Name(static_cast<uint32_t>(n)))
-                   << " is missing";
-        const uint64_t size = FileSizeOf(path);
-        if (size > m_nBlockSize || !SameBytes(path, 0, m_source, n * m_nBlockSize, size))
-            return ::testing::AssertionFailure()
-                   << Narrow(names[n]) << " (" << size << " bytes) holds other bytes than the source's";
-    }
-    return ::testing::AssertionSuccess();
+    return Check(OnDisk(), false);
 }
 
 ::testing::AssertionResult IsPartialResult(const std::wstring& result, const std::wstring& source,

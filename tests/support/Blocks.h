@@ -20,7 +20,10 @@ std::vector<std::wstring> BlockNames(const std::wstring& stem, const std::wstrin
 class SourceBlocks {
 public:
     SourceBlocks(const std::wstring& dir, const std::wstring& stem, const std::wstring& extension,
-                 uint64_t blockSize);
+                 uint64_t blockSize)
+        : m_dir(dir), m_stem(stem), m_extension(extension), m_nBlockSize(blockSize)
+    {
+    }
 
     std::wstring Name(uint32_t n) const { return BlockName(m_stem, m_extension, n); }
     std::vector<std::wstring> Names(size_t count) const
@@ -33,15 +36,16 @@ public:
     // the extension), in index order.
     std::vector<std::wstring> OnDisk() const;
     // Whether names are blocks 0, 1, ... in order, each whole: the source's
-    // bytes at its offset, blockSize of them (what is left of the source for
-    // its last block).
+    // blockSize bytes at its offset (the rest of the source for the last).
     ::testing::AssertionResult AreWhole(const std::vector<std::wstring>& names) const;
     // Whether the blocks on disk are numbered from 0 without a gap and each
     // holds the start of its own bytes (a block cut off holds fewer).
     ::testing::AssertionResult OnDiskHoldTheStartOfTheirBytes() const;
 
 private:
-    std::wstring m_dir, m_stem, m_extension, m_source;
+    ::testing::AssertionResult Check(const std::vector<std::wstring>& names, bool whole) const;
+
+    std::wstring m_dir, m_stem, m_extension;
     uint64_t m_nBlockSize;
 };
 

@@ -4,14 +4,10 @@
 
 #include "support/TestFiles.h"
 
-namespace {
-
-DWORD ProcessOrSelf(DWORD processId)
+static DWORD ProcessOrSelf(DWORD processId)
 {
     return processId != 0 ? processId : ::GetCurrentProcessId();
 }
-
-} // namespace
 
 std::string ShownBox::Describe() const
 {
@@ -71,15 +67,11 @@ void DismissWhatWasLeftOpen(DWORD processId)
     for (const wchar_t* caption : {L"Open", L"Save As"}) {
         while (HWND dialog = FindProcessWindow(ProcessOrSelf(processId), caption)) {
             ADD_FAILURE() << "the \"" << Narrow(caption) << "\" file dialog was left open";
-            ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
-                           reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDCANCEL)));
-            if (!WaitFor([dialog] { return !::IsWindow(dialog); }))
+            if (!PressButton(dialog, IDCANCEL))
                 EndTestProgram("the \"" + Narrow(caption) + "\" file dialog can't be closed");
         }
     }
 }
-
-namespace {
 
 // At the end of every test: whatever the test left open, however it ended,
 // fails it and goes, so that the next test starts with no window of the
@@ -88,9 +80,7 @@ class LeftOpenSweeper : public ::testing::EmptyTestEventListener {
     void OnTestEnd(const ::testing::TestInfo&) override { DismissWhatWasLeftOpen(); }
 };
 
-const bool kSweeperInstalled = [] {
+static const bool kSweeperInstalled = [] {
     ::testing::UnitTest::GetInstance()->listeners().Append(new LeftOpenSweeper);
     return true;
 }();
-
-} // namespace

@@ -26,12 +26,11 @@ inline const std::wstring kCantStartMerge = L"Cann't do the merging operatioin!"
 // The jobs' failures.
 inline const std::wstring kCantOpenSource = L"Can't open the file that will be separated!";
 inline const std::wstring kCantOpenBlock = L"Fail to open or create the block files!";
-inline const std::wstring kCantReadSource = L"Fail to read the separated file!";
 inline const std::wstring kCantWriteBlock = L"Fail to write file!";
 inline const std::wstring kCantOpenResult = L"Fail to open or create the merge result file!";
-inline const std::wstring kResultIsListed = L"The merge result file can't be one of the files to merge!";
+inline const std::wstring kResultIsListed =
+    L"The merge result file can't be one of the files to merge!";
 inline const std::wstring kCantOpenMerged = L"Can't open the file that will be merged!";
-inline const std::wstring kCantReadMerged = L"Fail to read the merged file!";
 inline const std::wstring kCantWriteResult = L"Fail to write merge result file!";
 
 // The jobs' successes.
@@ -54,19 +53,16 @@ struct ShownBox {
 ShownBox FindBox(DWORD processId = 0);
 
 // Waits until the program shows a box, or until gone() holds, or the
-// deadline. A box of that caption is returned, left open. Anything else is
-// a failure that says what the program showed (another box, with its text,
-// is dismissed at once) and gives an empty one.
+// deadline. A box of that caption is returned, left open; anything else is
+// a failure that says what the program showed (another box is dismissed).
 ShownBox WaitForBox(const std::wstring& caption, DWORD timeoutMs = kDeadlineMs,
                     const std::function<bool()>& gone = {}, DWORD processId = 0);
 
-// WaitForBox, then the box's text, the box dismissed; empty when no box of
-// that caption came.
+// WaitForBox, then the box's text, the box dismissed; empty if none came.
 std::wstring TakeBox(const std::wstring& caption, DWORD timeoutMs = kDeadlineMs,
                      const std::function<bool()>& gone = {}, DWORD processId = 0);
 
 // Dismisses every box and file dialog that process processId (0: this one)
-// still shows, each a failure of the running test ("left open"). A box
-// holds the job that shows it, and a job the window that waits for it: a
-// teardown calls this while it waits.
+// still shows, each a failure ("left open"). A box holds its job, and a job
+// the window that waits for it: a teardown calls this while it waits.
 void DismissWhatWasLeftOpen(DWORD processId = 0);

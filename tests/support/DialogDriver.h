@@ -18,12 +18,11 @@
 
 class MainDialogDriver : public MainWindowControls {
 public:
-    // Opens the dialog (dialog: a test's own kind of it) and waits until it
-    // is shown.
+    // Opens the dialog (or a test's own kind of it) and waits until shown.
     explicit MainDialogDriver(std::unique_ptr<CMainDlg> dialog = std::make_unique<CMainDlg>());
-    // Closes the dialog if it is still open and waits for its thread, within
-    // a deadline; what the test left open (a box holding a job, a file
-    // dialog) is dismissed as a failure.
+    // Closes the dialog and waits for its thread, within a deadline; what the
+    // test left open (a box holding a job, a file dialog) is dismissed as a
+    // failure.
     ~MainDialogDriver();
     MainDialogDriver(const MainDialogDriver&) = delete;
     MainDialogDriver& operator=(const MainDialogDriver&) = delete;
@@ -32,7 +31,7 @@ public:
     CMainDlg& Object() { return *m_dialog; }
 
     // Waits until the dialog thread has handled everything posted to it so
-    // far (it answers a sent message); false if it stayed blocked.
+    // far; false if it stayed blocked.
     bool Sync(DWORD timeoutMs = kDeadlineMs) const;
     // Waits until no job runs and the dialog has handled what the job posted.
     bool WaitIdle(DWORD timeoutMs = kDeadlineMs);
@@ -50,31 +49,27 @@ private:
     std::unique_ptr<CMainDlg> m_dialog;
     std::thread m_thread;
     INT_PTR m_result = 0;
-    HANDLE m_hShown = nullptr;
-    // Set by the dialog thread once DoModal has returned and m_result is in.
-    std::atomic<bool> m_bClosed{false};
+    std::atomic<bool> m_bClosed{false};  // DoModal has returned m_result
 };
 
 // Counts, while it lives, the messages msg that the dialog thread sends to
 // control id: how often a handler told the control to change (and draw).
-// One at a time.
+// One at a time; read it once the dialog has handled what was posted (Sync).
 class SentToItemCounter {
 public:
     SentToItemCounter(const MainDialogDriver& driver, int id, UINT msg);
     SentToItemCounter(const SentToItemCounter&) = delete;
     SentToItemCounter& operator=(const SentToItemCounter&) = delete;
-    // Read it once the dialog has handled what was posted (Sync).
     int Count() const;
 
 private:
     CHookHandle m_hook;
 };
 
-// Looks, when the dialog thread takes the next WM_NULL posted to the dialog
-// from its queue, at whether control id still waits for a paint. Posted
-// messages come before WM_PAINT, so a control that a handler only marked for
-// drawing stays undrawn for as long as a job keeps the queue busy. One at a
-// time.
+// Looks, when the dialog thread takes the next WM_NULL posted to the dialog,
+// at whether control id still waits for a paint. Posted messages come before
+// WM_PAINT, so a control a handler only marked for drawing stays undrawn for
+// as long as a job keeps the queue busy. One at a time.
 class PaintWaitProbe {
 public:
     PaintWaitProbe(const MainDialogDriver& driver, int id);
@@ -94,8 +89,8 @@ private:
 void ExpectNewestListed(const MainDialogDriver& driver, const std::vector<std::wstring>& names);
 
 // Answers the open or save dialog with that caption ("Open", "Save As") by
-// typing text into its file name field and pressing the OK button. False
-// when no such dialog came up in time.
+// typing text into its file name field and pressing OK, and waits until it
+// has gone. False when no such dialog came up in time.
 bool AnswerFileDialog(const std::wstring& caption, const std::wstring& text);
 // The same without waiting for the dialog to go: returns the dialog, or null
 // when none came up in time or it has no file name field.
@@ -105,12 +100,11 @@ HWND SubmitFileDialog(const std::wstring& caption, const std::wstring& text);
 bool AnswerQuestion(HWND fileDialog, int button);
 // Chooses every file the open dialog with that caption lists, as a user
 // does with Ctrl+A in its file list and Enter there (Enter in the list does
-// not go through the OK button). Returns the dialog; null
-// when none came up in time or it has no file list.
+// not go through the OK button). Returns the dialog; null when none came up
+// in time or it has no file list.
 HWND ChooseAllInFileDialog(const std::wstring& caption);
 // Cancels the open or save dialog with that caption.
 bool CancelFileDialog(const std::wstring& caption);
-// Makes the open or save dialog with that caption show directory, as a user
-// does by typing the directory into its file name field and pressing OK.
-// False when no such dialog came up or it did not show the directory in time.
+// Makes the open or save dialog with that caption show directory, typed into
+// its file name field; false when it did not show the directory in time.
 bool ShowFolderInFileDialog(const std::wstring& caption, const std::wstring& directory);

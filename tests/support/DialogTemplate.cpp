@@ -63,49 +63,14 @@ std::wstring ClassName(std::wstring name)
 
 } // namespace
 
-bool ReadDialogTemplate(int id, DialogTemplate& dialog)
-{
-    HMODULE module = ::GetModuleHandleW(nullptr);
-    HRSRC info = ::FindResourceW(module, MAKEINTRESOURCEW(id), RT_DIALOG);
-    if (info == nullptr)
-        return false;
-    const BYTE* begin = static_cast<const BYTE*>(::LockResource(::LoadResource(module, info)));
-    FieldReader in(begin, begin + ::SizeofResource(module, info));
-    WORD version = 0, signature = 0, count = 0;
-    in.Take(version, signature);
-    if (version != 1 || signature != 0xFFFF)
-        return false;
-    in.Take(dialog.helpId, dialog.exStyle, dialog.style, count, dialog.x, dialog.y, dialog.cx,
-            dialog.cy);
-    dialog.menu = in.Text();
-    dialog.className = in.Text();
-    dialog.title = in.Text();
-    if (dialog.style & (DS_SETFONT | DS_SHELLFONT)) {
-        in.Take(dialog.pointSize, dialog.weight, dialog.italic, dialog.charset);
-        dialog.typeface = in.Text();
-    }
-    dialog.controls.assign(count, TemplateControl());
-    for (TemplateControl& control : dialog.controls) {
-        in.AlignToDword();
-        in.Take(control.helpId, control.exStyle, control.style, control.x, control.y, control.cx,
-                control.cy, control.id);
-        control.className = ClassName(in.Text());
-        control.title = in.Text();
-        WORD extraBytes = 0;
-        in.Take(extraBytes);
-        in.Skip(extraBytes);
-    }
-    return !in.Overran();
-}
-
-std::string Describe(const TemplateControl& c)
+static std::string Describe(const TemplateControl& c)
 {
     return Format("id %d %s \"%s\" at %d,%d %dx%d style 0x%lx exstyle 0x%lx help %lu", c.id,
                   Narrow(c.className).c_str(), Narrow(c.title).c_str(), c.x, c.y, c.cx, c.cy,
                   c.style, c.exStyle, c.helpId);
 }
 
-std::string Describe(const DialogTemplate& d)
+static std::string Describe(const DialogTemplate& d)
 {
     return Format("\"%s\" at %d,%d %dx%d style 0x%lx font %u %s weight %u italic %u charset %u "
                   "exstyle 0x%lx help %lu menu \"%s\" class \"%s\"",
@@ -116,8 +81,35 @@ std::string Describe(const DialogTemplate& d)
 
 void ExpectDialogTemplate(int id, const DialogTemplate& want)
 {
+    HMODULE module = ::GetModuleHandleW(nullptr);
+    HRSRC info = ::FindResourceW(module, MAKEINTRESOURCEW(id), RT_DIALOG);
+    ASSERT_NE(nullptr, info) << "no dialog template " << id;
+    const BYTE* begin = static_cast<const BYTE*>(::LockResource(::LoadResource(module, info)));
+    FieldReader in(begin, begin + ::SizeofResource(module, info));
+    WORD version = 0, signature = 0, count = 0;
+    in.Take(version, signature);
+    ASSERT_TRUE(version == 1 && signature == 0xFFFF) << "no extended dialog template " << id;
     DialogTemplate got;
-    ASSERT_TRUE(ReadDialogTemplate(id, got)) << "no extended dialog template " << id;
+    in.Take(got.helpId, got.exStyle, got.style, count, got.x, got.y, got.cx, got.cy);
+    got.menu = in.Text();
+    got.className = in.Text();
+    got.title = in.Text();
+    if (got.style & (DS_SETFONT | DS_SHELLFONT)) {
+        in.Take(got.pointSize, got.weight, got.italic, got.charset);
+        got.typeface = in.Text();
+    }
+    got.controls.assign(count, TemplateControl());
+    for (TemplateControl& control : got.controls) {
+        in.AlignToDword();
+        in.Take(control.helpId, control.exStyle, control.style, control.x, control.y, control.cx,
+                control.cy, control.id);
+        control.className = ClassName(in.Text());
+        control.title = in.Text();
+        WORD extraBytes = 0;
+        in.Take(extraBytes);
+        in.Skip(extraBytes);
+    }
+    ASSERT_FALSE(in.Overran()) << "dialog template " << id << " runs past the resource's end";
     EXPECT_EQ(Describe(want), Describe(got));
     ASSERT_EQ(want.controls.size(), got.controls.size());
     for (size_t i = 0; i < got.controls.size(); ++i)

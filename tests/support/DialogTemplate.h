@@ -34,15 +34,7 @@ struct DialogTemplate {
     std::wstring menu = L"", className = L"";
 };
 
-// Reads dialog template id (RT_DIALOG) of this program: false when there is
-// none, it is not an extended one, or it runs past the resource's end.
-bool ReadDialogTemplate(int id, DialogTemplate& dialog);
-
-// One line that names every field of the control, or of the dialog without
-// its controls: what a test compares and what a failure shows.
-std::string Describe(const TemplateControl& control);
-std::string Describe(const DialogTemplate& dialog);
-
-// Expects dialog template id to be want, the dialog first, then control by
-// control in template order.
+// Expects dialog template id (RT_DIALOG) of this program to be an extended
+// one, and want: the dialog first, then control by control in template
+// order, each compared as one line that names every field.
 void ExpectDialogTemplate(int id, const DialogTemplate& want);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "jobs/WorkerMessages.h"
-#include "support/Boxes.h"
 #include "support/Windows.h"
 
 static const wchar_t kRecorderClass[] = L"KestraneJobRecorder";
@@ -83,10 +82,8 @@ LRESULT CALLBACK JobRunner::WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARA
         return 0;
     }
     case WM_SEPARATE_END:
-        self->Record(L"end separate");
-        return 0;
     case WM_MERGE_END:
-        self->Record(L"end merge");
+        self->Record(msg == WM_SEPARATE_END ? L"end separate" : L"end merge");
         return 0;
     default:
         return ::DefWindowProcW(hWnd, msg, wParam, lParam);

@@ -40,9 +40,8 @@ public:
     int m_nFailCloseAt = 0;
     int m_nCloses = 0;
     std::function<void(FileIdentity&)> m_alterIdentity;
-    // Every execution state the worker set, in order (read it once the job
-    // has ended), and the last one, while it runs. With m_bFailExecutionState
-    // setting it fails, as Windows may make it.
+    // Every execution state the worker set (read it once the job has ended),
+    // and the last one, while it runs; m_bFailExecutionState makes it fail.
     std::vector<EXECUTION_STATE> m_executionStates;
     std::atomic<EXECUTION_STATE> m_nExecutionState{0};
     bool m_bFailExecutionState = false;
@@ -86,9 +85,7 @@ public:
     JobRunner(const JobRunner&) = delete;
     JobRunner& operator=(const JobRunner&) = delete;
 
-    // Sets up a separation of path into blocks of blockSize bytes.
     void SetSeparate(const std::wstring& path, int32_t blockSize);
-    // Sets up a merge of names (in dir) into result.
     void SetMerge(const std::wstring& dir, const std::vector<std::wstring>& names,
                   const std::wstring& result);
 

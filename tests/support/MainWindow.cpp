@@ -1,20 +1,8 @@
 #include "support/MainWindow.h"
 
 #include <gtest/gtest.h>
-#include <commctrl.h>
 
 #include "support/Windows.h"
-
-void MainWindowControls::Click(int id, WORD code) const
-{
-    ::PostMessageW(m_hDialog, WM_COMMAND, MAKEWPARAM(id, code),
-                   reinterpret_cast<LPARAM>(Item(id)));
-}
-
-void MainWindowControls::Post(UINT msg, WPARAM wParam, LPARAM lParam) const
-{
-    ::PostMessageW(m_hDialog, msg, wParam, lParam);
-}
 
 LRESULT MainWindowControls::SendToItem(int id, UINT msg, WPARAM wParam, LPARAM lParam) const
 {
@@ -31,16 +19,6 @@ std::wstring MainWindowControls::Text(int id) const
     return text;
 }
 
-void MainWindowControls::SetText(int id, const std::wstring& text) const
-{
-    SendToItem(id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-int MainWindowControls::ListCount() const
-{
-    return static_cast<int>(SendToItem(IDC_MERGE_LIST, LB_GETCOUNT));
-}
-
 std::vector<std::wstring> MainWindowControls::ListItems() const
 {
     std::vector<std::wstring> items;
@@ -51,29 +29,4 @@ std::vector<std::wstring> MainWindowControls::ListItems() const
         items.push_back(text);
     }
     return items;
-}
-
-int MainWindowControls::ListSelection() const
-{
-    return static_cast<int>(SendToItem(IDC_MERGE_LIST, LB_GETCURSEL));
-}
-
-bool MainWindowControls::IsChecked(int id) const
-{
-    return SendToItem(id, BM_GETCHECK) == BST_CHECKED;
-}
-
-int MainWindowControls::ProgressLow() const
-{
-    return static_cast<int>(SendToItem(IDC_PROGRESS, PBM_GETRANGE, TRUE));
-}
-
-int MainWindowControls::ProgressHigh() const
-{
-    return static_cast<int>(SendToItem(IDC_PROGRESS, PBM_GETRANGE, FALSE));
-}
-
-int MainWindowControls::ProgressPos() const
-{
-    return static_cast<int>(SendToItem(IDC_PROGRESS, PBM_GETPOS));
 }

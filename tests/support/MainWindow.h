@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <string>
 #include <vector>
 
@@ -17,24 +19,38 @@ public:
 
     // Posts a click (or another notification) of control id, as the
     // control itself would send it.
-    void Click(int id, WORD code = BN_CLICKED) const;
-    // Posts a message to the window.
-    void Post(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const;
+    void Click(int id, WORD code = BN_CLICKED) const
+    {
+        Post(WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Item(id)));
+    }
+    void Post(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const
+    {
+        ::PostMessageW(m_hDialog, msg, wParam, lParam);
+    }
     // Sends a message to control id and returns its answer; fails the test
     // when the window's thread does not answer in time.
     LRESULT SendToItem(int id, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const;
 
     std::wstring Text(int id) const;
-    void SetText(int id, const std::wstring& text) const;
-    int ListCount() const;
+    void SetText(int id, const std::wstring& text) const
+    {
+        SendToItem(id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    int ListCount() const { return Ask(IDC_MERGE_LIST, LB_GETCOUNT); }
     std::vector<std::wstring> ListItems() const;
-    int ListSelection() const;
-    bool IsChecked(int id) const;
+    int ListSelection() const { return Ask(IDC_MERGE_LIST, LB_GETCURSEL); }
+    bool IsChecked(int id) const { return SendToItem(id, BM_GETCHECK) == BST_CHECKED; }
     // The progress bar's range (low, high) and position.
-    int ProgressLow() const;
-    int ProgressHigh() const;
-    int ProgressPos() const;
+    int ProgressLow() const { return Ask(IDC_PROGRESS, PBM_GETRANGE, TRUE); }
+    int ProgressHigh() const { return Ask(IDC_PROGRESS, PBM_GETRANGE, FALSE); }
+    int ProgressPos() const { return Ask(IDC_PROGRESS, PBM_GETPOS); }
 
 protected:
     HWND m_hDialog = nullptr;
+
+private:
+    int Ask(int id, UINT msg, WPARAM wParam = 0) const
+    {
+        return static_cast<int>(SendToItem(id, msg, wParam));
+    }
 };

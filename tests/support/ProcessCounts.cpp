@@ -12,11 +12,9 @@
 #include "app/Handles.h"
 #include "jobs/JobControl.h"
 
-namespace {
-
 // The threads of this process that counts(id) counts; -1 when they can't
 // be listed.
-int CountOwnThreadsWhere(const std::function<bool(DWORD)>& counts)
+static int CountOwnThreadsWhere(const std::function<bool(DWORD)>& counts)
 {
     CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
     if (!snapshot.IsValid())
@@ -24,13 +22,12 @@ int CountOwnThreadsWhere(const std::function<bool(DWORD)>& counts)
     THREADENTRY32 entry = {};
     entry.dwSize = sizeof(entry);
     int count = 0;
-    for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry))
+    for (BOOL more = ::Thread32First(snapshot, &entry); more;
+         more = ::Thread32Next(snapshot, &entry))
         if (entry.th32OwnerProcessID == ::GetCurrentProcessId() && counts(entry.th32ThreadID))
             ++count;
     return count;
 }
-
-} // namespace
 
 int CountOwnThreads()
 {
@@ -49,7 +46,8 @@ int CountJobWorkers()
     return CountOwnThreadsWhere([&](DWORD id) {
         CHandle thread(::OpenThread(THREAD_QUERY_INFORMATION | SYNCHRONIZE, FALSE, id));
         void* start = nullptr;
-        return thread.IsValid() && query(thread, kStartAddress, &start, sizeof(start), nullptr) == 0 &&
+        return thread.IsValid() &&
+               query(thread, kStartAddress, &start, sizeof(start), nullptr) == 0 &&
                start == worker && ::WaitForSingleObject(thread, 0) == WAIT_TIMEOUT;
     });
 }
@@ -63,10 +61,7 @@ struct HandleEntry {
     ULONG_PTR processId;
     ULONG_PTR handle;
     ULONG access;
-    USHORT creatorBackTraceIndex;
-    USHORT objectTypeIndex;
-    ULONG attributes;
-    ULONG reserved;
+    ULONG rest[3];  // two indexes of 16 bits, the attributes, a reserved field
 };
 struct HandleTable {
     ULONG_PTR count;

@@ -4,25 +4,14 @@
 
 #include "support/TestFiles.h"
 
-namespace {
-
-// kestrane.exe of this build: the test program lies in build/tests, the
-// program in build.
-std::wstring ProgramPath()
-{
-    wchar_t self[MAX_PATH] = L"";
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path = self;
-    path.resize(path.find_last_of(L'\\'));
-    path.resize(path.find_last_of(L'\\') + 1);
-    return path + L"kestrane.exe";
-}
-
-} // namespace
-
 ProgramRun::ProgramRun(const std::wstring& arguments)
 {
-    const std::wstring exe = ProgramPath();
+    // kestrane.exe of this build: the test program lies in build/tests, the
+    // program in build.
+    std::wstring exe = ThisProgramPath();
+    exe.resize(exe.find_last_of(L'\\'));
+    exe.resize(exe.find_last_of(L'\\') + 1);
+    exe += L"kestrane.exe";
     std::wstring commandLine = L"\"" + exe + L"\"";
     if (!arguments.empty())
         commandLine += L" " + arguments;
@@ -77,14 +66,4 @@ void ProgramRun::Kill()
 {
     ASSERT_TRUE(::TerminateProcess(m_process.hProcess, 1));
     ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(m_process.hProcess, kDeadlineMs));
-}
-
-ShownBox ProgramRun::WaitForBox(const std::wstring& caption, DWORD timeoutMs) const
-{
-    return ::WaitForBox(caption, timeoutMs, [this] { return Ended(); }, m_process.dwProcessId);
-}
-
-std::wstring ProgramRun::TakeBox(const std::wstring& caption, DWORD timeoutMs) const
-{
-    return ::TakeBox(caption, timeoutMs, [this] { return Ended(); }, m_process.dwProcessId);
 }

@@ -14,9 +14,8 @@ public:
     // Starts the program with that command line and waits until its main
     // window is shown (or the program has ended).
     explicit ProgramRun(const std::wstring& arguments = L"");
-    // Closes a copy still running as a user would; a box it was left
-    // showing is dismissed, as a failure, and a copy that does not end in
-    // time is killed, as a failure.
+    // Closes a copy still running as a user would; a box left open is
+    // dismissed, and a copy that does not end in time killed, as failures.
     ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
@@ -26,15 +25,20 @@ public:
     // The exit code once the program has ended by itself; STILL_ACTIVE when
     // it did not end in time.
     DWORD WaitExitCode(DWORD timeoutMs = kDeadlineMs) const;
-    // Kills the process at once, as the system would, and waits until it
-    // has gone.
+    // Kills the process at once and waits until it has gone.
     void Kill();
 
     // This copy's boxes: as FindBox, WaitForBox and TakeBox for its process;
     // a wait also ends when the program has.
     ShownBox FindBox() const { return ::FindBox(m_process.dwProcessId); }
-    ShownBox WaitForBox(const std::wstring& caption, DWORD timeoutMs = kLongJobMs) const;
-    std::wstring TakeBox(const std::wstring& caption, DWORD timeoutMs = kLongJobMs) const;
+    ShownBox WaitForBox(const std::wstring& caption, DWORD timeoutMs = kLongJobMs) const
+    {
+        return ::WaitForBox(caption, timeoutMs, [this] { return Ended(); }, m_process.dwProcessId);
+    }
+    std::wstring TakeBox(const std::wstring& caption, DWORD timeoutMs = kLongJobMs) const
+    {
+        return ::TakeBox(caption, timeoutMs, [this] { return Ended(); }, m_process.dwProcessId);
+    }
 
 private:
     PROCESS_INFORMATION m_process = {};

@@ -5,39 +5,25 @@
 #include "app/Handles.h"
 #include "support/TestFiles.h"
 
-namespace {
-
-void SnapshotInto(const std::wstring& root, const std::wstring& relative, Snapshot& snapshot)
+static void SnapshotInto(const std::wstring& root, const std::wstring& relative,
+                         Snapshot& snapshot)
 {
-    WIN32_FIND_DATAW data;
-    HANDLE find = ::FindFirstFileW((root + relative + L"*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    std::vector<std::wstring> directories;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        EntryState state;
+    for (const std::wstring& name : ListNames(root + relative)) {
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        ::GetFileAttributesExW((root + relative + name).c_str(), GetFileExInfoStandard, &data);
+        EntryState& state = snapshot[relative + name];
         state.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        state.written = data.ftLastWriteTime;
-        if (!state.directory) {
+        if (state.directory) {
+            // A folder's time changes with what is added to it; its entries
+            // tell the rest.
+            SnapshotInto(root, relative + name + L"\\", snapshot);
+        } else {
             state.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
             state.hash = HashFile(root + relative + name);
-        } else {
-            // A folder's time changes with what is added to it; its
-            // entries tell the rest.
-            state.written = {};
-            directories.push_back(relative + name + L"\\");
+            state.written = data.ftLastWriteTime;
         }
-        snapshot[relative + name] = state;
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
-    for (const std::wstring& sub : directories)
-        SnapshotInto(root, sub, snapshot);
+    }
 }
-
-} // namespace
 
 Snapshot TakeSnapshot(const std::wstring& dir)
 {

@@ -21,8 +21,7 @@ struct EntryState {
     bool operator==(const EntryState& other) const
     {
         return directory == other.directory && size == other.size && hash == other.hash &&
-               written.dwLowDateTime == other.written.dwLowDateTime &&
-               written.dwHighDateTime == other.written.dwHighDateTime;
+               ::CompareFileTime(&written, &other.written) == 0;
     }
 };
 
@@ -42,4 +41,5 @@ uint64_t HashFile(const std::wstring& path);
 // Files in dir (ending in a backslash) that a careless job could hit
 // beside a source stem + extension: neighbouring names, other extensions,
 // the same names one folder down.
-void AddBystanders(const std::wstring& dir, const std::wstring& stem, const std::wstring& extension);
+void AddBystanders(const std::wstring& dir, const std::wstring& stem,
+                   const std::wstring& extension);

@@ -49,17 +49,11 @@ void RemoveTree(const std::wstring& dir)
     ::RemoveDirectoryW(root.c_str());
 }
 
-using UnixNameFunction = char*(CDECL*)(const wchar_t*);
-
-static UnixNameFunction UnixName()
+// Only Wine's kernel32 has wine_get_unix_file_name.
+static auto UnixName()
 {
-    return reinterpret_cast<UnixNameFunction>(reinterpret_cast<void*>(
+    return reinterpret_cast<char*(CDECL*)(const wchar_t*)>(reinterpret_cast<void*>(
         ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-}
-
-HANDLE HoldOpen(const std::wstring& path, DWORD access, DWORD share)
-{
-    return ::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
 bool IsWine()
@@ -96,8 +90,9 @@ void LayOutFiles(const std::wstring& dir, const std::vector<std::wstring>& names
     WriteBytes(list, Bytes(text.begin(), text.end()));
     const std::string unixDir = UnixPath(dir);
     std::wstring wideDir(unixDir.size(), L'\0');
-    wideDir.resize(::MultiByteToWideChar(CP_UTF8, 0, unixDir.data(), static_cast<int>(unixDir.size()),
-                                         &wideDir[0], static_cast<int>(wideDir.size())));
+    wideDir.resize(::MultiByteToWideChar(CP_UTF8, 0, unixDir.data(),
+                                         static_cast<int>(unixDir.size()), &wideDir[0],
+                                         static_cast<int>(wideDir.size())));
     std::wstring command =
         L"sh -c \"cd \\\"$0\\\" && xargs -0 touch < .names; echo $? > .done\" \"" + wideDir + L"\"";
     STARTUPINFOW startup = {};
@@ -129,42 +124,49 @@ Bytes MakeBytes(uint64_t size, uint32_t seed)
     return bytes;
 }
 
-void WriteBytes(const std::wstring& path, const Bytes& bytes)
+// Files are read and written in pieces of at most 16 MiB.
+constexpr size_t kPiece = 16u << 20;
+
+static CHandle CreateToWrite(const std::wstring& path)
 {
-    CHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(file.IsValid()) << "cannot write " << Narrow(path);
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD part = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
+    return CHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+static bool WriteAll(HANDLE file, const Bytes& bytes)
+{
+    for (size_t done = 0; done < bytes.size();) {
         DWORD written = 0;
-        ASSERT_TRUE(::WriteFile(file, bytes.data() + done, part, &written, nullptr));
+        if (!::WriteFile(file, bytes.data() + done,
+                         static_cast<DWORD>(std::min(bytes.size() - done, kPiece)), &written,
+                         nullptr))
+            return false;
         done += written;
     }
+    return true;
+}
+
+void WriteBytes(const std::wstring& path, const Bytes& bytes)
+{
+    const CHandle file = CreateToWrite(path);
+    ASSERT_TRUE(file.IsValid() && WriteAll(file, bytes)) << "cannot write " << Narrow(path);
 }
 
 void WriteBigFile(const std::wstring& path, uint64_t size, uint32_t seed)
 {
-    constexpr uint64_t kPiece = 16u << 20;
-    CHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(file.IsValid()) << "cannot write " << Narrow(path);
-    for (uint64_t done = 0, piece = 0; done < size; ++piece) {
-        const Bytes bytes = MakeBytes(std::min(kPiece, size - done),
-                                      seed * 7919u + static_cast<uint32_t>(piece));
-        DWORD written = 0;
-        ASSERT_TRUE(::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                                nullptr) &&
-                    written == bytes.size())
-            << "cannot write " << Narrow(path);
-        done += written;
+    const CHandle file = CreateToWrite(path);
+    bool written = file.IsValid();
+    for (uint64_t done = 0; written && done < size; done += kPiece) {
+        const uint32_t piece = static_cast<uint32_t>(done / kPiece);
+        written = WriteAll(file, MakeBytes(std::min<uint64_t>(kPiece, size - done),
+                                           seed * 7919u + piece));
     }
+    ASSERT_TRUE(written) << "cannot write " << Narrow(path);
 }
 
 void WriteSparseFile(const std::wstring& path, uint64_t size)
 {
-    CHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    const CHandle file = CreateToWrite(path);
     // A hole rather than zeros on disk, where the file system does not make
     // one by itself.
     DWORD ignored = 0;
@@ -176,47 +178,40 @@ void WriteSparseFile(const std::wstring& path, uint64_t size)
         << "cannot make " << Narrow(path) << " " << size << " bytes long";
 }
 
-namespace {
-// Reads a file from an offset on, piece by piece.
-class PieceReader {
-public:
-    PieceReader(const std::wstring& path, uint64_t offset)
-        : m_file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
-    {
-        LARGE_INTEGER to;
-        to.QuadPart = static_cast<LONGLONG>(offset);
-        m_ok = m_file.IsValid() && ::SetFilePointerEx(m_file, to, nullptr, FILE_BEGIN);
-    }
-    // Reads exactly length bytes into buffer; false at the end or on failure.
-    bool Read(unsigned char* buffer, DWORD length)
-    {
-        while (m_ok && length > 0) {
-            DWORD read = 0;
-            if (!::ReadFile(m_file, buffer, length, &read, nullptr) || read == 0)
-                m_ok = false;
-            buffer += read;
-            length -= read;
-        }
-        return m_ok;
-    }
+static CHandle OpenToRead(const std::wstring& path)
+{
+    return CHandle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
 
-private:
-    CHandle m_file;
-    bool m_ok;
-};
-} // namespace
+// Reads up to length bytes of file from offset on; how many came before the
+// end of the file or a failure.
+static size_t ReadAt(HANDLE file, uint64_t offset, unsigned char* buffer, size_t length)
+{
+    size_t done = 0;
+    for (DWORD read = 1; done < length && read > 0; done += read) {
+        OVERLAPPED at = {};
+        at.Offset = static_cast<DWORD>(offset + done);
+        at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+        const DWORD part = static_cast<DWORD>(std::min(length - done, kPiece));
+        if (!::ReadFile(file, buffer + done, part, &read, &at))
+            break;
+    }
+    return done;
+}
 
 bool SameBytes(const std::wstring& a, uint64_t offsetA, const std::wstring& b, uint64_t offsetB,
                uint64_t length)
 {
-    constexpr uint64_t kPiece = 4u << 20;
-    PieceReader readerA(a, offsetA), readerB(b, offsetB);
-    Bytes bufferA(static_cast<size_t>(std::min(kPiece, length)));
+    constexpr uint64_t kCompared = 4u << 20;
+    const CHandle fileA = OpenToRead(a);
+    const CHandle fileB = OpenToRead(b);
+    Bytes bufferA(static_cast<size_t>(std::min(kCompared, length)));
     Bytes bufferB(bufferA.size());
     for (uint64_t done = 0; done < length;) {
-        const DWORD part = static_cast<DWORD>(std::min(kPiece, length - done));
-        if (!readerA.Read(bufferA.data(), part) || !readerB.Read(bufferB.data(), part) ||
+        const size_t part = static_cast<size_t>(std::min(kCompared, length - done));
+        if (ReadAt(fileA, offsetA + done, bufferA.data(), part) != part ||
+            ReadAt(fileB, offsetB + done, bufferB.data(), part) != part ||
             !std::equal(bufferA.begin(), bufferA.begin() + part, bufferB.begin()))
             return false;
         done += part;
@@ -232,22 +227,13 @@ bool SameFiles(const std::wstring& a, const std::wstring& b)
 
 Bytes ReadBytes(const std::wstring& path)
 {
-    CHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const CHandle file = OpenToRead(path);
     if (!file.IsValid()) {
         ADD_FAILURE() << "cannot read " << Narrow(path);
         return {};
     }
     Bytes bytes(static_cast<size_t>(FileSizeOf(path)));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD part = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
-        DWORD read = 0;
-        if (!::ReadFile(file, bytes.data() + done, part, &read, nullptr) || read == 0)
-            break;
-        done += read;
-    }
-    bytes.resize(done);
+    bytes.resize(ReadAt(file, 0, bytes.data(), bytes.size()));
     return bytes;
 }
 
@@ -261,13 +247,9 @@ bool HasFreeSpace(const std::wstring& dir, uint64_t bytes, std::string& why)
     if (available.QuadPart >= bytes)
         return true;
     const auto mib = [](uint64_t n) { return std::to_string(n >> 20) + " MiB"; };
-    why = "needs " + mib(bytes) + " of free disk, " + Narrow(dir) + " has " + mib(available.QuadPart);
+    why = "needs " + mib(bytes) + " of free disk, " + Narrow(dir) + " has " +
+          mib(available.QuadPart);
     return false;
-}
-
-bool FileExists(const std::wstring& path)
-{
-    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 uint64_t FileSizeOf(const std::wstring& path)

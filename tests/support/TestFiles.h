@@ -32,25 +32,25 @@ private:
 Bytes MakeBytes(uint64_t size, uint32_t seed);
 
 void WriteBytes(const std::wstring& path, const Bytes& bytes);
-// Writes a file of size pseudo-random bytes from seed, piece by piece, so
-// that files of hundreds of megabytes need little memory.
+// A file of size pseudo-random bytes from seed, written piece by piece.
 void WriteBigFile(const std::wstring& path, uint64_t size, uint32_t seed);
-// Makes a file of size zero bytes without writing them: a sparse file,
-// quick however big, that takes hardly any room.
+// A file of size zero bytes, sparse: quick however big, and hardly any room.
 void WriteSparseFile(const std::wstring& path, uint64_t size);
 // Whether length bytes of a from offsetA equal those of b from offsetB; false
-// when either file is shorter. Reads piece by piece.
+// when either file is shorter.
 bool SameBytes(const std::wstring& a, uint64_t offsetA, const std::wstring& b, uint64_t offsetB,
                uint64_t length);
 // Whether both files have the same size and bytes.
 bool SameFiles(const std::wstring& a, const std::wstring& b);
 Bytes ReadBytes(const std::wstring& path);
-bool FileExists(const std::wstring& path);
+inline bool FileExists(const std::wstring& path)
+{
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 uint64_t FileSizeOf(const std::wstring& path);
 // The names in dir (not "." and ".."), sorted.
 std::vector<std::wstring> ListNames(const std::wstring& dir);
-// Whether the disk that holds dir has at least bytes free; if not, why says
-// how much was needed against how much is free, for a skip.
+// Whether the disk of dir has bytes free; if not, why says so, for a skip.
 bool HasFreeSpace(const std::wstring& dir, uint64_t bytes, std::string& why);
 // Removes dir and everything below it.
 void RemoveTree(const std::wstring& dir);
@@ -60,10 +60,13 @@ void RemoveTree(const std::wstring& dir);
 // minutes there: under Wine a Unix shell lays them out.
 void LayOutFiles(const std::wstring& dir, const std::vector<std::wstring>& names);
 
-// Opens path with access and share (CreateFileW) for as long as the test
-// holds the handle: a file that others can't write, or can't open at all.
-// Wine lets root write read-only files, so this stands in for them.
-HANDLE HoldOpen(const std::wstring& path, DWORD access, DWORD share);
+// Opens path with access and share for as long as the test holds the
+// handle: a file that others can't write, or can't open at all. Wine lets
+// root write read-only files, so this stands in for them.
+inline HANDLE HoldOpen(const std::wstring& path, DWORD access, DWORD share)
+{
+    return ::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
+}
 
 // Whether the tests run under Wine.
 bool IsWine();

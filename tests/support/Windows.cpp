@@ -5,8 +5,6 @@
 #include "app/Handles.h"
 
 #include <cstdio>
-#include <iterator>
-#include <vector>
 
 void PumpMessages()
 {
@@ -31,55 +29,67 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs)
 }
 
 namespace {
-struct WindowQuery {
-    const std::wstring* caption;
-    const wchar_t* className;
-    HWND found;
-    DWORD processId = ::GetCurrentProcessId();
-    bool visibleOnly = true;
+
+struct Collected {
+    const std::function<bool(HWND)>& match;
+    std::vector<HWND> windows;
 };
 
-BOOL CALLBACK MatchWindow(HWND hWnd, LPARAM param)
+BOOL CALLBACK Collect(HWND hWnd, LPARAM param)
 {
-    auto* query = reinterpret_cast<WindowQuery*>(param);
-    DWORD process = 0;
-    ::GetWindowThreadProcessId(hWnd, &process);
-    if (process != query->processId || (query->visibleOnly && !::IsWindowVisible(hWnd)))
-        return TRUE;
-    wchar_t className[64] = L"";
-    ::GetClassNameW(hWnd, className, 64);
-    // The caption is read without a message: the main window's thread may
-    // be waiting for a job.
-    wchar_t caption[256] = L"";
-    ::InternalGetWindowText(hWnd, caption, 256);
-    if (lstrcmpiW(className, query->className) != 0 || caption != *query->caption)
-        return TRUE;
-    query->found = hWnd;
-    return FALSE;
+    auto* collected = reinterpret_cast<Collected*>(param);
+    if (collected->match(hWnd))
+        collected->windows.push_back(hWnd);
+    return TRUE;
 }
+
+std::vector<HWND> ProcessWindows(DWORD processId, const std::wstring& caption,
+                                 const wchar_t* className, bool visibleOnly)
+{
+    return TopWindows([&](HWND hWnd) {
+        DWORD process = 0;
+        ::GetWindowThreadProcessId(hWnd, &process);
+        if (process != processId || (visibleOnly && !::IsWindowVisible(hWnd)))
+            return false;
+        wchar_t itsClass[64] = L"";
+        ::GetClassNameW(hWnd, itsClass, 64);
+        // The caption is read without a message: the window's thread may be
+        // waiting for a job.
+        wchar_t itsCaption[256] = L"";
+        ::InternalGetWindowText(hWnd, itsCaption, 256);
+        return lstrcmpiW(itsClass, className) == 0 && itsCaption == caption;
+    });
+}
+
 } // namespace
+
+std::vector<HWND> TopWindows(const std::function<bool(HWND)>& match)
+{
+    Collected collected = {match, {}};
+    ::EnumWindows(Collect, reinterpret_cast<LPARAM>(&collected));
+    return collected.windows;
+}
 
 HWND FindOwnWindow(const std::wstring& caption, const wchar_t* className)
 {
-    WindowQuery query = {&caption, className, nullptr};
-    ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
-    return query.found;
+    return FindProcessWindow(::GetCurrentProcessId(), caption, className);
 }
 
 HWND FindProcessWindow(DWORD processId, const std::wstring& caption, const wchar_t* className)
 {
-    WindowQuery query = {&caption, className, nullptr};
-    query.processId = processId;
-    ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
-    return query.found;
+    const std::vector<HWND> found = ProcessWindows(processId, caption, className, true);
+    return found.empty() ? nullptr : found.front();
 }
 
 bool OwnWindowExists(const std::wstring& caption, const wchar_t* className)
 {
-    WindowQuery query = {&caption, className, nullptr};
-    query.visibleOnly = false;
-    ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
-    return query.found != nullptr;
+    return CountOwnWindows(caption, className) > 0;
+}
+
+int CountOwnWindows(const std::wstring& caption, const wchar_t* className)
+{
+    return static_cast<int>(
+        ProcessWindows(::GetCurrentProcessId(), caption, className, false).size());
 }
 
 HWND WaitForOwnWindow(const std::wstring& caption, const wchar_t* className, DWORD timeoutMs)
@@ -91,10 +101,9 @@ HWND WaitForOwnWindow(const std::wstring& caption, const wchar_t* className, DWO
 
 std::wstring WindowText(HWND hWnd)
 {
-    int length = ::GetWindowTextLengthW(hWnd);
-    std::vector<wchar_t> text(length + 1);
-    ::GetWindowTextW(hWnd, text.data(), length + 1);
-    return text.data();
+    std::wstring text(::GetWindowTextLengthW(hWnd) + 1, L'\0');
+    text.resize(::GetWindowTextW(hWnd, &text[0], static_cast<int>(text.size())));
+    return text;
 }
 
 COLORREF DrawnPixel(HWND hWnd, POINT point)
@@ -107,18 +116,23 @@ COLORREF DrawnPixel(HWND hWnd, POINT point)
 
 std::wstring BoxText(HWND box)
 {
-    // The message of a message box is the static control 0xFFFF. Its text
-    // is read without a message: the thread that shows the box may be
-    // blocked under it.
+    // The message is the static control 0xFFFF, read without a message: the
+    // thread that shows the box may be blocked under it.
     wchar_t text[1024] = L"";
     ::InternalGetWindowText(::GetDlgItem(box, 0xFFFF), text, 1024);
     return text;
 }
 
+bool PressButton(HWND dialog, int id)
+{
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+    return WaitFor([dialog] { return !::IsWindow(dialog); });
+}
+
 bool DismissBox(HWND box)
 {
-    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    return WaitFor([box] { return !::IsWindow(box); });
+    return PressButton(box, IDOK);
 }
 
 void EndTestProgram(const std::string& why)
@@ -133,9 +147,7 @@ void EndTestProgram(const std::string& why)
 
 bool MovePointer(POINT pt)
 {
-    if (!::SetCursorPos(pt.x, pt.y))
-        return false;
-    return WaitFor([pt] {
+    return ::SetCursorPos(pt.x, pt.y) && WaitFor([pt] {
         POINT now;
         return ::GetCursorPos(&now) && now.x == pt.x && now.y == pt.y;
     });
@@ -160,15 +172,13 @@ bool ClickAt(POINT pt)
 
 void PressKeys(std::initializer_list<WORD> keys)
 {
-    std::vector<INPUT> inputs;
-    for (WORD key : keys) {
-        inputs.push_back(INPUT{INPUT_KEYBOARD, {}});
-        inputs.back().ki.wVk = key;
-    }
-    for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) {
-        inputs.push_back(INPUT{INPUT_KEYBOARD, {}});
-        inputs.back().ki.wVk = *key;
-        inputs.back().ki.dwFlags = KEYEVENTF_KEYUP;
+    // Each key goes down at i and up at the mirrored place from the end.
+    const size_t n = keys.size();
+    std::vector<INPUT> inputs(2 * n, INPUT{INPUT_KEYBOARD, {}});
+    for (size_t i = 0; i < n; ++i) {
+        inputs[i].ki.wVk = keys.begin()[i];
+        inputs[2 * n - 1 - i].ki.wVk = keys.begin()[i];
+        inputs[2 * n - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
     }
     ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
@@ -200,7 +210,8 @@ void ExpectTextsFit(HWND dialog)
             if (type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON)
                 room.right -= ::GetSystemMetrics(SM_CXMENUCHECK);
             else if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON)
-                ::InflateRect(&room, -::GetSystemMetrics(SM_CXEDGE), -::GetSystemMetrics(SM_CYEDGE));
+                ::InflateRect(&room, -::GetSystemMetrics(SM_CXEDGE),
+                              -::GetSystemMetrics(SM_CYEDGE));
             else if (type == BS_GROUPBOX)
                 checkHeight = false;  // its text sits on its top edge
         } else {
@@ -222,6 +233,13 @@ void ExpectTextsFit(HWND dialog)
     ::ReleaseDC(dialog, dc);
 }
 
+std::wstring ThisProgramPath()
+{
+    wchar_t self[MAX_PATH] = L"";
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    return self;
+}
+
 namespace {
 
 // Starts this test program again with arguments, var set to value in its
@@ -231,15 +249,14 @@ namespace {
 int RunThisProgramAgain(const std::wstring& arguments, const wchar_t* var, const wchar_t* value,
                         DWORD timeoutMs)
 {
-    wchar_t self[MAX_PATH] = L"";
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(self) + L"\" " + arguments;
+    const std::wstring self = ThisProgramPath();
+    std::wstring command = L"\"" + self + L"\" " + arguments;
     ::SetEnvironmentVariableW(var, value);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    const bool started = ::CreateProcessW(self, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                          nullptr, &startup, &process) != FALSE;
+    const bool started = ::CreateProcessW(self.c_str(), &command[0], nullptr, nullptr, TRUE, 0,
+                                          nullptr, nullptr, &startup, &process) != FALSE;
     ::SetEnvironmentVariableW(var, nullptr);
     if (!started)
         return -1;
@@ -253,124 +270,58 @@ int RunThisProgramAgain(const std::wstring& arguments, const wchar_t* var, const
     return static_cast<int>(code);
 }
 
+LSTATUS SetUserValue(const std::wstring& key, const wchar_t* name, DWORD type, const void* data,
+                     DWORD size)
+{
+    return ::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), name, type, data, size);
+}
+
 } // namespace
 
 int RunThisProgramAtDpi(int dpi, const std::wstring& filter, DWORD timeoutMs)
 {
     // The DPI is read as a program starts: set it for the new one only.
-    HKEY desktop = nullptr;
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
-                          KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &desktop,
-                          nullptr) != ERROR_SUCCESS)
-        return -1;
+    const std::wstring desktop = L"Control Panel\\Desktop";
     DWORD old = 0, size = sizeof(old);
-    const bool hadOld = ::RegQueryValueExW(desktop, L"LogPixels", nullptr, nullptr,
-                                           reinterpret_cast<BYTE*>(&old), &size) == ERROR_SUCCESS;
+    const bool hadOld = ::RegGetValueW(HKEY_CURRENT_USER, desktop.c_str(), L"LogPixels",
+                                       RRF_RT_REG_DWORD, nullptr, &old, &size) == ERROR_SUCCESS;
     const DWORD value = static_cast<DWORD>(dpi);
-    ::RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                     sizeof(value));
-
+    if (SetUserValue(desktop, L"LogPixels", REG_DWORD, &value, sizeof(value)) != ERROR_SUCCESS)
+        return -1;
     const int code = RunThisProgramAgain(
         L"--gtest_filter=" + filter + L" --gtest_also_run_disabled_tests", L"KESTRANE_TEST_DPI",
         std::to_wstring(dpi).c_str(), timeoutMs);
     if (hadOld)
-        ::RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD,
-                         reinterpret_cast<const BYTE*>(&old), sizeof(old));
+        SetUserValue(desktop, L"LogPixels", REG_DWORD, &old, sizeof(old));
     else
-        ::RegDeleteValueW(desktop, L"LogPixels");
-    ::RegCloseKey(desktop);
+        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, desktop.c_str(), L"LogPixels");
     return code;
 }
 
-namespace {
-
-// Wine, told to keep the windows of a program to itself, waits for no
-// window manager; it reads that when the program starts. So the setting is
-// made for this program, the test runs again in a second process, and the
-// setting goes. (Nothing on Windows reads the key; there the second process
-// is just a second process.)
-const wchar_t kChildMark[] = L"KESTRANE_QUICK_BOXES_CHILD";
-
-class WindowsWithoutManager {
-public:
-    WindowsWithoutManager()
-    {
-        wchar_t self[MAX_PATH] = L"";
-        ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring name = self;
-        name = name.substr(name.find_last_of(L'\\') + 1);
-        m_appKey = L"Software\\Wine\\AppDefaults\\" + name;
-        HKEY key = nullptr;
-        if (::RegOpenKeyExW(HKEY_CURRENT_USER, m_appKey.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
-            ::RegCloseKey(key);  // someone else's settings: leave them be
-            return;
-        }
-        if (::RegCreateKeyExW(HKEY_CURRENT_USER, (m_appKey + L"\\X11 Driver").c_str(), 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-            return;
-        m_bCreated = true;
-        const wchar_t no[] = L"N";
-        ::RegSetValueExW(key, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(no), sizeof(no));
-        ::RegCloseKey(key);
-    }
-    ~WindowsWithoutManager()
-    {
-        if (!m_bCreated)
-            return;
-        ::RegDeleteKeyW(HKEY_CURRENT_USER, (m_appKey + L"\\X11 Driver").c_str());
-        ::RegDeleteKeyW(HKEY_CURRENT_USER, m_appKey.c_str());
-    }
-    WindowsWithoutManager(const WindowsWithoutManager&) = delete;
-    WindowsWithoutManager& operator=(const WindowsWithoutManager&) = delete;
-
-private:
-    std::wstring m_appKey;
-    bool m_bCreated = false;
-};
-
-} // namespace
-
 bool RunAgainWithQuickBoxes()
 {
+    const wchar_t kChildMark[] = L"KESTRANE_QUICK_BOXES_CHILD";
     if (::GetEnvironmentVariableW(kChildMark, nullptr, 0) > 0)
         return false;
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
     const std::string name = std::string(test->test_suite_name()) + "." + test->name();
-    WindowsWithoutManager unmanaged;
+    // Wine, told to keep the windows of a program to itself, waits for no
+    // window manager; it reads that when the program starts. So the setting
+    // is made for this program while the second process runs, unless the
+    // program has settings of someone else's. (Nothing on Windows reads it.)
+    std::wstring appKey = ThisProgramPath();
+    appKey = L"Software\\Wine\\AppDefaults\\" + appKey.substr(appKey.find_last_of(L'\\') + 1);
+    HKEY key = nullptr;
+    const bool theirs =
+        ::RegOpenKeyExW(HKEY_CURRENT_USER, appKey.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS;
+    if (theirs)
+        ::RegCloseKey(key);
+    const bool ours = !theirs && SetUserValue(appKey + L"\\X11 Driver", L"Managed", REG_SZ, L"N",
+                                              2 * sizeof(wchar_t)) == ERROR_SUCCESS;
     EXPECT_EQ(0, RunThisProgramAgain(L"--gtest_filter=" + std::wstring(name.begin(), name.end()),
                                      kChildMark, L"1", 1800000))
         << "the test failed in the second process (above)";
+    if (ours)
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, appKey.c_str());
     return true;
-}
-
-namespace {
-struct WindowCount {
-    const std::wstring* caption;
-    const wchar_t* className;
-    int count;
-};
-
-BOOL CALLBACK CountWindow(HWND hWnd, LPARAM param)
-{
-    auto* query = reinterpret_cast<WindowCount*>(param);
-    DWORD process = 0;
-    ::GetWindowThreadProcessId(hWnd, &process);
-    if (process != ::GetCurrentProcessId())
-        return TRUE;
-    wchar_t className[64] = L"";
-    ::GetClassNameW(hWnd, className, 64);
-    // Read without a message: the window's thread may be busy waiting.
-    wchar_t caption[256] = L"";
-    ::InternalGetWindowText(hWnd, caption, 256);
-    if (lstrcmpiW(className, query->className) == 0 && caption == *query->caption)
-        ++query->count;
-    return TRUE;
-}
-} // namespace
-
-int CountOwnWindows(const std::wstring& caption, const wchar_t* className)
-{
-    WindowCount query = {&caption, className, 0};
-    ::EnumWindows(CountWindow, reinterpret_cast<LPARAM>(&query));
-    return query.count;
 }

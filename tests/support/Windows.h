@@ -6,11 +6,11 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 // How long a test waits for something that should happen at once.
 constexpr DWORD kDeadlineMs = 20000;
-// How long it waits for a job over a file of a few hundred megabytes (they
-// take seconds).
+// How long it waits for a job over a file of a few hundred megabytes.
 constexpr DWORD kLongJobMs = 180000;
 // How long the program may take to show its window (the first start of a
 // Wine prefix is slow).
@@ -19,37 +19,33 @@ constexpr DWORD kStartMs = 120000;
 // Waits until condition holds, pumping the calling thread's messages
 // meanwhile; false when the deadline passed first.
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = kDeadlineMs);
-
 // Processes every message already queued for the calling thread.
 void PumpMessages();
 
-// A visible top-level window of this process with that caption and class.
+// The top-level windows for which match holds, in Z order.
+std::vector<HWND> TopWindows(const std::function<bool(HWND)>& match);
+// A visible top-level window of this process, or of process processId,
+// with that caption and class.
 HWND FindOwnWindow(const std::wstring& caption, const wchar_t* className = L"#32770");
-
-// A visible top-level window of process processId with that caption and class.
 HWND FindProcessWindow(DWORD processId, const std::wstring& caption,
                        const wchar_t* className = L"#32770");
-
-// Whether this process has a top-level window of that caption and class,
-// shown or not yet shown.
+// Whether this process has such a window, and how many, shown or not yet
+// shown. Asks none of them anything, so it works while the main window's
+// thread waits for a job.
 bool OwnWindowExists(const std::wstring& caption, const wchar_t* className = L"#32770");
-// The number of top-level windows of this process with that caption and
-// class, shown or not. Asks none of them anything, so it works while the
-// main window's thread waits for a job.
 int CountOwnWindows(const std::wstring& caption, const wchar_t* className = L"#32770");
-
-// Waits for such a window; null when the deadline passed.
+// Waits for FindOwnWindow; null when the deadline passed.
 HWND WaitForOwnWindow(const std::wstring& caption, const wchar_t* className = L"#32770",
                       DWORD timeoutMs = kDeadlineMs);
 
 std::wstring WindowText(HWND hWnd);
-
 // The colour the window shows at point (client coordinates), as drawn.
 COLORREF DrawnPixel(HWND hWnd, POINT point);
-
 // The message of a message box.
 std::wstring BoxText(HWND box);
-
+// Posts a click of button id to dialog, as the button sends it, and waits
+// until the dialog has gone.
+bool PressButton(HWND dialog, int id);
 // Presses the OK button of a message box and waits until it has gone.
 bool DismissBox(HWND box);
 
@@ -63,8 +59,8 @@ bool MovePointer(POINT pt);
 void MouseButton(DWORD flags);
 // A real left click at pt (screen).
 bool ClickAt(POINT pt);
-// Presses keys (virtual-key codes) in order, as the user's hand does, and
-// releases them in reverse: {VK_CONTROL, 'A'} is Ctrl+A.
+// Presses keys (virtual-key codes) in order and releases them in reverse:
+// {VK_CONTROL, 'A'} is Ctrl+A.
 void PressKeys(std::initializer_list<WORD> keys);
 
 // Whether window a lies above window b (both top-level) in the Z order.
@@ -74,6 +70,9 @@ bool IsAbove(HWND a, HWND b);
 // the control's font: none cut off. A radio button's text shares its width
 // with the button's circle.
 void ExpectTextsFit(HWND dialog);
+
+// The path of this test program's exe.
+std::wstring ThisProgramPath();
 
 // Starts this test program again, with only the test named filter run (a
 // disabled one too), at dpi dots per inch (the prefix's LogPixels, put back
