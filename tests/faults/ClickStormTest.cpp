@@ -1,8 +1,6 @@
-// Storms of clicks on the real main dialog, faster than any job: Separate
-// and Merge again and again, Cancel again and again, Separate and Cancel in
-// turn, Exit again and again while a box is open. The window never hangs,
-// never runs two jobs at once (one worker thread, one set of blocks in the
-// list, one box at a time), and what is left on disk is whole.
+// Storms of clicks on the real main dialog, faster than any job. The window
+// never hangs, never runs two jobs at once (one worker thread, one set of
+// blocks in the list, one box at a time), and what is left on disk is whole.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,8 +1,6 @@
-// The program killed hard (TerminateProcess: a crash, a power-off of the
-// process, the task manager) in the middle of a job: the source is intact,
-// every block the window listed is complete, a block cut off holds the start
-// of its bytes, a partial result the start of the whole, and nothing else
-// was touched.
+// The program killed hard (a crash, the task manager) in the middle of a
+// job: the source is intact, every block listed is complete, a block or a
+// result cut off holds the start of its bytes, and nothing else was touched.
 #include <gtest/gtest.h>
 #include <windows.h>
 

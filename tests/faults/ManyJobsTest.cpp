@@ -1,8 +1,7 @@
-// A thousand jobs in one process, as a long session would run them:
-// successes, every kind of failure and cancels, in a seeded mixed order, on
-// one job-control block. Whatever a job takes (file handles, its thread, its
-// buffer, the boxes) it gives back: the handle count, the private bytes and
-// the thread count end where they started.
+// A thousand jobs in one process, as a long session runs them: successes,
+// every kind of failure and cancels, in a seeded order, on one job-control
+// block. What a job takes (handles, its thread, its buffer, the boxes) it
+// gives back: handles, private bytes and threads end where they started.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <psapi.h>
