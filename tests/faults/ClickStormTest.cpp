@@ -1,68 +1,39 @@
-// Storms of clicks on the real main dialog, faster than any job: Separate
-// and Merge again and again, Cancel again and again, Separate and Cancel in
-// turn, Exit again and again while a box is open. The window never hangs,
-// never runs two jobs at once (one worker thread, one set of blocks in the
-// list, one box at a time), and what is left on disk is whole.
+// Storms of clicks on the real main dialog, faster than any job. The window
+// never hangs, never runs two jobs at once (one worker thread, one set of
+// blocks in the list, one box at a time), and what is left on disk is whole.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <thread>
 
-#include "support/Blocks.h"
-#include "support/Boxes.h"
-#include "support/DialogDriver.h"
+#include "support/JobSteps.h"
 #include "support/ProcessCounts.h"
 #include "support/Snapshots.h"
-#include "support/TestFiles.h"
-#include "support/Windows.h"
 
 namespace {
-
-// The blocks of dir\big.bin, in blocks of 1 MiB.
-SourceBlocks BigBlocks(const TempDir& dir)
-{
-    return SourceBlocks(dir.Path(), L"big", L".bin", kMiB);
-}
 
 std::set<std::wstring> NameSet(const std::vector<std::wstring>& names)
 {
     return {names.begin(), names.end()};
 }
 
-// Counts this process's job workers every millisecond while it lives, and
-// keeps the most it saw.
-class WorkerWatch {
-public:
-    WorkerWatch()
-        : m_thread([this] {
-              while (!m_stop) {
-                  m_most = std::max(m_most.load(), CountJobWorkers());
-                  ::Sleep(1);
-              }
-          })
-    {
-    }
-    ~WorkerWatch()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-    int Most() const { return m_most; }
-
-private:
-    std::atomic<bool> m_stop{false};
-    std::atomic<int> m_most{0};
-    std::thread m_thread;
-};
-
 // Waits until the dialog has handled every click posted so far, counting
-// job workers meanwhile; returns the most seen at once.
-int SyncCountingWorkers(MainDialogDriver& driver, DWORD timeoutMs = kLongJobMs)
+// job workers every millisecond meanwhile; returns the most seen at once.
+int SyncCountingWorkers(MainDialogDriver& driver)
 {
-    WorkerWatch watch;
-    EXPECT_TRUE(driver.Sync(timeoutMs)) << "the window hangs";
-    return watch.Most();
+    std::atomic<bool> synced{false};
+    std::atomic<int> most{0};
+    std::thread watch([&] {
+        while (!synced) {
+            most = std::max(most.load(), CountJobWorkers());
+            ::Sleep(1);
+        }
+    });
+    EXPECT_TRUE(driver.Sync(kLongJobMs)) << "the window hangs";
+    synced = true;
+    watch.join();
+    return most;
 }
 
 // A source big.bin of size bytes among bystanders, what the folder held
@@ -87,7 +58,7 @@ public:
     {
         EXPECT_LE(SyncCountingWorkers(driver), 1) << "two workers at once";
         EXPECT_TRUE(driver.WaitIdle());
-        EXPECT_EQ(0, CountOwnWindows(kNoticeCaption) + CountOwnWindows(kErrorCaption));
+        EXPECT_TRUE(NoBox());
         EXPECT_EQ(0, driver.ProgressHigh());
         const std::vector<std::wstring> listed = driver.ListItems();
         EXPECT_LT(listed.size(), allBlocks) << "the job was not stopped";
@@ -99,7 +70,7 @@ public:
 
     TempDir dir;
     const std::wstring source = dir / L"big.bin";
-    const SourceBlocks blocks = BigBlocks(dir);
+    const SourceBlocks blocks{dir.Path(), L"big", L".bin", kMiB};
     Snapshot before;
     MainDialogDriver driver;
 };
@@ -129,7 +100,7 @@ TEST(ClickStorm, SeparateAndMergeClickedFiftyTimesRunOneJob)
     EXPECT_FALSE(driver.Sync(300)) << "Cancel did not wait for the job's box";
     ASSERT_TRUE(DismissBox(box.window));
     ASSERT_TRUE(driver.WaitIdle());
-    EXPECT_EQ(0, CountOwnWindows(kNoticeCaption) + CountOwnWindows(kErrorCaption));
+    EXPECT_TRUE(NoBox());
     EXPECT_EQ(five, driver.ListItems());
     EXPECT_TRUE(OnlyChanged(storm.before, TakeSnapshot(storm.dir.Path()), NameSet(five)));
     EXPECT_TRUE(storm.blocks.AreWhole(five));
@@ -173,20 +144,14 @@ TEST(ClickStorm, SeparateAndCancelInTurnFortyTimes)
 
 TEST(ClickStorm, ExitClickedOverAndOverWhileAJobsErrorBoxIsOpen)
 {
-    TempDir dir;
-    const std::wstring source = dir / L"big.bin";
-    const std::wstring result = dir / L"joined.bin";
-    WriteBigFile(source, 2 * kMiB + 500, 74);
-    MainDialogDriver driver;
-    driver.SetText(IDC_SOURCE_FILE, source);
-    driver.SetText(IDC_BLOCK_SIZE, L"1");
-    driver.SetText(IDC_RESULT_FILE, result);
+    Storm storm(2 * kMiB + 500, 74);
+    MainDialogDriver& driver = storm.driver;
+    driver.SetText(IDC_RESULT_FILE, storm.dir / L"joined.bin");
     driver.Click(IDC_SEPARATE);
     ASSERT_EQ(kSeparated, TakeBox(kNoticeCaption, kLongJobMs));
     ASSERT_TRUE(driver.WaitIdle());
-    const SourceBlocks blocks = BigBlocks(dir);
-    ASSERT_TRUE(::DeleteFileW(blocks.Path(1).c_str()));
-    const Snapshot before = TakeSnapshot(dir.Path());
+    ASSERT_TRUE(::DeleteFileW(storm.blocks.Path(1).c_str()));
+    const Snapshot before = TakeSnapshot(storm.dir.Path());
 
     driver.Click(IDC_MERGE);
     const ShownBox box = WaitForBox(kErrorCaption);
@@ -205,10 +170,10 @@ TEST(ClickStorm, ExitClickedOverAndOverWhileAJobsErrorBoxIsOpen)
     ASSERT_TRUE(DismissBox(box.window));
     ASSERT_TRUE(driver.WaitClosed());
     EXPECT_EQ(2, driver.Result());
-    EXPECT_EQ(0, CountOwnWindows(kNoticeCaption) + CountOwnWindows(kErrorCaption));
+    EXPECT_TRUE(NoBox());
     // None of the later clicks started a job: the result holds block 0.
-    EXPECT_TRUE(OnlyChanged(before, TakeSnapshot(dir.Path()), {L"joined.bin"}));
-    EXPECT_TRUE(SameFiles(blocks.Path(0), result));
+    EXPECT_TRUE(OnlyChanged(before, TakeSnapshot(storm.dir.Path()), {L"joined.bin"}));
+    EXPECT_TRUE(SameFiles(storm.blocks.Path(0), storm.dir / L"joined.bin"));
 }
 
 TEST(ClickStorm, ExitWhileACommandsErrorBoxIsOpenClosesOnceTheBoxGoes)

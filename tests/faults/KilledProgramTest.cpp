@@ -1,12 +1,8 @@
-// The program killed hard (TerminateProcess: a crash, a power-off of the
-// process, the task manager) in the middle of a job: the source is intact,
-// every block the window listed is complete, a block cut off holds the start
-// of its bytes, a partial result the start of the whole, and nothing else
-// was touched.
+// The program killed hard (a crash, the task manager) in the middle of a
+// job: the source is intact, every block listed is complete, a block or a
+// result cut off holds the start of its bytes, and nothing else was touched.
 #include <gtest/gtest.h>
 #include <windows.h>
-
-#include <set>
 
 #include "support/Blocks.h"
 #include "support/Program.h"
@@ -15,24 +11,35 @@
 
 namespace {
 
+// The real program, told to separate a source big.bin of size bytes, among
+// bystanders, into blocks of megabytes M Byte (the unit checked from the start).
+class KilledProgram : public ::testing::Test {
+protected:
+    void Separate(uint64_t size, uint32_t seed, const wchar_t* megabytes)
+    {
+        WriteBigFile(source, size, seed);
+        AddBystanders(dir.Path(), L"big", L".bin");
+        before = TakeSnapshot(dir.Path());
+        ASSERT_TRUE(program.Started());
+        program.SetText(IDC_SOURCE_FILE, source);
+        program.SetText(IDC_BLOCK_SIZE, megabytes);
+        program.Click(IDC_SEPARATE);
+    }
+
+    TempDir dir;
+    const std::wstring source = dir / L"big.bin";
+    Snapshot before;
+    ProgramRun program;
+};
+
 // Blocks of 64 M take most of a second each, far longer than the
 // window takes to list a name: the kill comes while the block after the
 // listed ones is being written.
-TEST(KilledProgram, MidSeparationLeavesTheSourceAndEveryListedBlockWhole)
+TEST_F(KilledProgram, MidSeparationLeavesTheSourceAndEveryListedBlockWhole)
 {
-    TempDir dir;
-    const std::wstring source = dir / L"big.bin";
     constexpr uint64_t kBlockSize = 64 * kMiB;
     constexpr int kBlocks = 6;
-    WriteBigFile(source, kBlocks * kBlockSize - 1000, 61);
-    AddBystanders(dir.Path(), L"big", L".bin");
-    const Snapshot before = TakeSnapshot(dir.Path());
-
-    ProgramRun program;
-    ASSERT_TRUE(program.Started());
-    program.SetText(IDC_SOURCE_FILE, source);
-    program.SetText(IDC_BLOCK_SIZE, L"64");  // M Byte is checked from the start
-    program.Click(IDC_SEPARATE);
+    ASSERT_NO_FATAL_FAILURE(Separate(kBlocks * kBlockSize - 1000, 61, L"64"));
     ASSERT_TRUE(WaitFor([&] { return program.ListCount() >= 2; }, kLongJobMs))
         << "the separation did not list its blocks";
     const std::vector<std::wstring> listed = program.ListItems();
@@ -42,8 +49,7 @@ TEST(KilledProgram, MidSeparationLeavesTheSourceAndEveryListedBlockWhole)
     // Only blocks were written, the source is the same.
     const SourceBlocks blocks(dir.Path(), L"big", L".bin", kBlockSize);
     const std::vector<std::wstring> names = blocks.Names(kBlocks);
-    const Snapshot after = TakeSnapshot(dir.Path());
-    EXPECT_TRUE(OnlyChanged(before, after, {names.begin(), names.end()}));
+    EXPECT_TRUE(OnlyChanged(before, TakeSnapshot(dir.Path()), {names.begin(), names.end()}));
     EXPECT_EQ(before.at(L"big.bin").hash, HashFile(source));
 
     // Every block the window listed is there, whole; the blocks on disk are
@@ -58,25 +64,15 @@ TEST(KilledProgram, MidSeparationLeavesTheSourceAndEveryListedBlockWhole)
     EXPECT_LT(onDisk.size(), static_cast<size_t>(kBlocks));
 }
 
-TEST(KilledProgram, MidMergeLeavesTheBlocksAndAPartialResultThatStartsRight)
+TEST_F(KilledProgram, MidMergeLeavesTheBlocksAndAPartialResultThatStartsRight)
 {
-    TempDir dir;
-    const std::wstring source = dir / L"big.bin";
-    const std::wstring result = dir / L"joined.bin";
     constexpr int kBlocks = 300;
-    WriteBigFile(source, kBlocks * kMiB, 62);
-    AddBystanders(dir.Path(), L"big", L".bin");
-
-    ProgramRun program;
-    ASSERT_TRUE(program.Started());
-    program.SetText(IDC_SOURCE_FILE, source);
-    program.SetText(IDC_BLOCK_SIZE, L"1");
-    program.Click(IDC_SEPARATE);
+    ASSERT_NO_FATAL_FAILURE(Separate(kBlocks * kMiB, 62, L"1"));
     ASSERT_EQ(kSeparated, program.TakeBox(kNoticeCaption));
     ASSERT_TRUE(WaitFor([&] { return program.ListCount() == kBlocks; }));
-    const Snapshot before = TakeSnapshot(dir.Path());
+    before = TakeSnapshot(dir.Path());
 
-    program.SetText(IDC_RESULT_FILE, result);
+    program.SetText(IDC_RESULT_FILE, dir / L"joined.bin");
     program.Click(IDC_MERGE);
     ASSERT_TRUE(WaitFor([&] { return program.ProgressPos() >= 3; }, kLongJobMs))
         << "the merge did not move";
@@ -84,7 +80,7 @@ TEST(KilledProgram, MidMergeLeavesTheBlocksAndAPartialResultThatStartsRight)
 
     EXPECT_TRUE(OnlyChanged(before, TakeSnapshot(dir.Path()), {L"joined.bin"}));
     // The bar showed three chunks done.
-    EXPECT_TRUE(IsPartialResult(result, source, 3 * kMiB));
+    EXPECT_TRUE(IsPartialResult(dir / L"joined.bin", source, 3 * kMiB));
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
-// A thousand jobs in one process, as a long session would run them:
-// successes, every kind of failure and cancels, in a seeded mixed order, on
-// one job-control block. Whatever a job takes (file handles, its thread, its
-// buffer, the boxes) it gives back: the handle count, the private bytes and
-// the thread count end where they started.
+// A thousand jobs in one process, as a long session runs them: successes,
+// every kind of failure and cancels, in a seeded order, on one job-control
+// block. What a job takes (handles, its thread, its buffer, the boxes) it
+// gives back: handles, private bytes and threads end where they started.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <psapi.h>
@@ -104,10 +103,9 @@ TEST_F(ManyJobs, AThousandMixedJobsGiveBackEveryHandleByteAndThread)
 {
     if (RunAgainWithQuickBoxes())
         return;
-    // Warm-up: every kind three times. The process has then shown each box,
-    // and the heap, the system's caches (box templates, fonts, window
-    // classes) and the recorder's event list have reached their working
-    // size; what is measured afterwards is what jobs keep.
+    // Warm-up: every kind three times, so that the heap, the system's caches
+    // (box templates, fonts, window classes) and the recorder's event list
+    // have reached their working size; what is measured after is what jobs keep.
     const int threads = CountOwnThreads();
     for (int round = 0; round < 3; ++round)
         for (const JobCase& c : m_cases)
@@ -120,14 +118,11 @@ TEST_F(ManyJobs, AThousandMixedJobsGiveBackEveryHandleByteAndThread)
     std::shuffle(order.begin(), order.end(), std::mt19937(4242));
 
     // Private bytes: a slack of 64 KiB a thousand jobs for the heap's own
-    // bookkeeping (free lists, a page committed here or there as blocks come
-    // and go). A job keeping its 1 MiB buffer once in a thousand goes past
-    // it; what is caught is memory in use, not each small block (under Wine
-    // a job keeping even 1 KiB stays within the pages its freed buffers
-    // leave). On a loaded machine the process sometimes grows by a run of
-    // pages once, after the warm-up: such a step shows in one thousand and
-    // not in the next, where a job's leak shows in every thousand. So the
-    // jobs run a thousand at a time until a thousand leave the private bytes
+    // bookkeeping; a job keeping its 1 MiB buffer once in a thousand goes
+    // past it (a few bytes kept hide in the pages freed buffers leave). On a
+    // loaded machine the process sometimes grows by a run of pages once,
+    // after the warm-up, where a leak shows in every thousand: so the jobs
+    // run a thousand at a time until a thousand leave the private bytes
     // where they were, three times at most.
     bool settled = false;
     for (int thousand = 1; thousand <= 3 && !settled; ++thousand) {
@@ -138,8 +133,7 @@ TEST_F(ManyJobs, AThousandMixedJobsGiveBackEveryHandleByteAndThread)
         for (size_t i = 0; i < order.size(); ++i)
             ASSERT_TRUE(RunCase(m_cases[order[i]])) << "job " << i;
         const Usage end = MeasureUsage(threads);
-        std::printf("thousand %d: handles %d / %d, private bytes %lu / %lu, threads %d / %d "
-                    "(before / after)\n",
+        std::printf("thousand %d: handles %d / %d, private bytes %lu / %lu, threads %d / %d\n",
                     thousand, start.handles, end.handles,
                     static_cast<unsigned long>(start.privateBytes),
                     static_cast<unsigned long>(end.privateBytes), start.threads, end.threads);

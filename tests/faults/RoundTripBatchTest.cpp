@@ -1,10 +1,9 @@
-// A hundred and fifty separations, each merged back, every one from a seed of
-// its own: every block size and source size that sits on a boundary (of a
-// block, of a 1 MiB transfer chunk, of the file), then random ones of up to 40
-// blocks; sources with and without extensions, in dotted folders, with
-// non-Latin names; old blocks of an earlier cut and an old result in the way.
-// After each job nothing may have changed in the folder but the job's own
-// files.
+// A hundred and fifty separations, each merged back, each from a seed of its
+// own: every block and source size on a boundary (of a block, of a 1 MiB
+// chunk, of the file), then random ones of up to 40 blocks; sources with and
+// without extensions, in dotted folders, with non-Latin names; old blocks and
+// an old result in the way. After each job nothing may have changed in the
+// folder but the job's own files.
 //
 // A failing trip names its seed. KESTRANE_FAULT_SEED=n runs the batch from
 // seed n, KESTRANE_FAULT_TRIP=i only its trip i.
@@ -31,24 +30,13 @@ constexpr int kTrips = 150;
 const int32_t kBoundaryBlockSizes[] = {1,       2,       3,           1023,        1024,
                                        1025,    65536,   kMiB - 1,    kMiB,        kMiB + 1,
                                        2 * kMiB - 1, 2 * kMiB, 2 * kMiB + 1, 3 * kMiB};
-// Source sizes against the block size b: one byte, around one block, around
-// two, exactly three.
-enum SizeCase { kOneByte, kBlockLess1, kBlock, kBlockPlus1, kTwoLess1, kTwo, kTwoPlus1, kThree, kCases };
-
-uint64_t SizeFor(SizeCase which, uint64_t b)
-{
-    switch (which) {
-    case kOneByte: return 1;
-    case kBlockLess1: return b - 1;
-    case kBlock: return b;
-    case kBlockPlus1: return b + 1;
-    case kTwoLess1: return 2 * b - 1;
-    case kTwo: return 2 * b;
-    case kTwoPlus1: return 2 * b + 1;
-    default: return 3 * b;
-    }
-}
-
+// Source sizes against the block size b, as blocks * b + plus: one byte,
+// around one block, around two, exactly three.
+const struct {
+    uint64_t blocks;
+    int plus;
+} kBoundarySizes[] = {{0, 1}, {1, -1}, {1, 0}, {1, 1}, {2, -1}, {2, 0}, {2, 1}, {3, 0}};
+constexpr int kCases = static_cast<int>(sizeof(kBoundarySizes) / sizeof(kBoundarySizes[0]));
 constexpr int kBoundaryTrips =
     static_cast<int>(sizeof(kBoundaryBlockSizes) / sizeof(kBoundaryBlockSizes[0])) * kCases;
 
@@ -104,7 +92,8 @@ Trip MakeTrip(uint32_t master, int index)
     std::mt19937 random(trip.seed);
     if (index < kBoundaryTrips) {
         trip.blockSize = kBoundaryBlockSizes[index / kCases];
-        trip.size = SizeFor(static_cast<SizeCase>(index % kCases), static_cast<uint64_t>(trip.blockSize));
+        const auto& size = kBoundarySizes[index % kCases];
+        trip.size = size.blocks * static_cast<uint64_t>(trip.blockSize) + size.plus;
     } else {
         // A block size spread evenly over its magnitude, 1 byte to 3 MiB,
         // and up to 40 blocks, the last one often on an edge; 6 MiB at most.
@@ -143,17 +132,17 @@ void RunTrip(JobRunner& runner, const std::wstring& root, const Trip& trip)
     const std::wstring result = tripDir + L"joined.out";
     const std::wstring folderInRoot = std::wstring(L"trip\\") + trip.name.folder;
 
+    const SourceBlocks blocks(folder, trip.name.stem, trip.name.extension, trip.blockSize);
     AddBystanders(folder, trip.name.stem, trip.name.extension);
     const Bytes bytes = MakeBytes(trip.size, trip.seed);
     WriteBytes(source, bytes);
     for (int n = 0; n < trip.staleBlocks; ++n)
-        WriteBytes(folder + BlockName(trip.name.stem, trip.name.extension, n), MakeBytes(static_cast<uint64_t>(n) * 700 + 5, trip.seed + 99));
+        WriteBytes(folder + blocks.Name(n), MakeBytes(n * 700ull + 5, trip.seed + 99));
     if (trip.resultExists)
         WriteBytes(result, MakeBytes(4000, trip.seed + 98));
 
     const uint64_t b = static_cast<uint64_t>(trip.blockSize);
-    const uint64_t count = trip.size == 0 ? 0 : (trip.size - 1) / b + 1;
-    const std::vector<std::wstring> names = BlockNames(trip.name.stem, trip.name.extension, count);
+    const std::vector<std::wstring> names = blocks.Names((trip.size + b - 1) / b);
     std::set<std::wstring> blocksInRoot;
     for (const std::wstring& name : names)
         blocksInRoot.insert(folderInRoot + name);
@@ -165,7 +154,7 @@ void RunTrip(JobRunner& runner, const std::wstring& root, const Trip& trip)
     Events expected;
     for (const std::wstring& name : names)
         expected.push_back(L"item " + name);
-    if (count > 0) {
+    if (!names.empty()) {
         expected.insert(expected.begin(), events.empty() ? L"" : events.front());  // the range
         expected.push_back(NoticeBox(kSeparated));
         expected.push_back(L"end separate");
@@ -173,13 +162,7 @@ void RunTrip(JobRunner& runner, const std::wstring& root, const Trip& trip)
     EXPECT_EQ(expected, events);
     const Snapshot separated = TakeSnapshot(root);
     EXPECT_TRUE(OnlyChanged(before, separated, blocksInRoot));
-    for (uint64_t n = 0; n < count; ++n) {
-        const uint64_t begin = n * b, end = std::min(trip.size, begin + b);
-        if (ReadBytes(folder + names[n]) != Bytes(bytes.begin() + begin, bytes.begin() + end)) {
-            ADD_FAILURE() << "block " << n << " does not hold bytes " << begin << " to " << end;
-            break;
-        }
-    }
+    EXPECT_TRUE(blocks.AreWhole(names));
 
     // Merge back: the result and nothing else.
     runner.SetMerge(folder, names, result);

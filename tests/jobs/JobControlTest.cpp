@@ -21,33 +21,13 @@ void ExpectIdle(CJobControl& job)
     ::SetEvent(job.m_hEndEvent);
 }
 
-TEST(JobControl, EveryEndingReturnsToIdle)
+// The window gone: nothing takes the end, and nothing waits for it.
+TEST(JobControl, AJobWhoseWindowIsGoneEndsAndReturnsToIdle)
 {
     TempDir dir;
     WriteBytes(dir / L"f.bin", MakeBytes(3000, 1));
-    WriteBytes(dir / L"empty", {});
     JobRunner runner;
     ExpectIdle(runner.job);
-
-    runner.SetSeparate(dir / L"f.bin", 1024);  // success
-    runner.Run(JOB_SEPARATE);
-    ExpectIdle(runner.job);
-
-    runner.SetSeparate(dir / L"empty", 1024);  // nothing to do
-    EXPECT_TRUE(runner.Run(JOB_SEPARATE).empty());
-    ExpectIdle(runner.job);
-
-    runner.SetSeparate(dir / L"missing", 1024);  // error
-    runner.Run(JOB_SEPARATE);
-    ExpectIdle(runner.job);
-
-    runner.SetMerge(dir.Path(), {L"f_00000.bin"}, dir / L"out");  // cancel
-    runner.job.m_nCancelAtPoll = 1;
-    runner.Run(JOB_MERGE);
-    ExpectIdle(runner.job);
-
-    // The window gone: nothing takes the end, and nothing waits for it.
-    runner.job.m_nCancelAtPoll = 0;
     runner.SetSeparate(dir / L"f.bin", 1024);
     ASSERT_TRUE(::DestroyWindow(runner.window));
     ASSERT_TRUE(runner.job.LaunchJob(JOB_SEPARATE));
@@ -60,8 +40,8 @@ TEST(JobControl, EveryEndingReturnsToIdle)
 // While a job copies, the system may not sleep (the display may); the hold
 // is given back before the job's box, and on every way the job ends. A job
 // that copies nothing never takes it. Where the hold can't be taken the job
-// runs as it would without it.
-TEST(JobControl, SystemKeptAwakeWhileAJobCopiesNotWhileItsBoxWaits)
+// runs as it would without it. Every ending returns the control to idle.
+TEST(JobControl, EveryEndingReturnsToIdleAndTheSystemSleepsOnlyOutsideTheCopy)
 {
     const std::vector<EXECUTION_STATE> held = {ES_CONTINUOUS | ES_SYSTEM_REQUIRED, ES_CONTINUOUS};
     struct Case {
@@ -77,6 +57,7 @@ TEST(JobControl, SystemKeptAwakeWhileAJobCopiesNotWhileItsBoxWaits)
         {"separation", JOB_SEPARATE, L"f.bin", 0, 0, false, held, NoticeBox(kSeparated)},
         {"merge", JOB_MERGE, L"f.bin", 0, 0, false, held, NoticeBox(kMerged)},
         {"cancel", JOB_SEPARATE, L"f.bin", 2, 0, false, held, L""},
+        {"merge cancelled while sizing", JOB_MERGE, L"f.bin", 1, 0, false, {}, L""},
         {"failed write", JOB_MERGE, L"f.bin", 0, 2, false, held, ErrorBox(kCantWriteResult)},
         {"source missing", JOB_SEPARATE, L"missing", 0, 0, false, {}, ErrorBox(kCantOpenSource)},
         {"file to merge missing", JOB_MERGE, L"missing", 0, 0, false, {},
@@ -108,6 +89,7 @@ TEST(JobControl, SystemKeptAwakeWhileAJobCopiesNotWhileItsBoxWaits)
         EXPECT_EQ(c.states, runner.job.m_executionStates);
         EXPECT_EQ(c.box, box);
         EXPECT_FALSE(boxWhileHeld);
+        ExpectIdle(runner.job);
     }
 }
 

@@ -6,57 +6,52 @@
 
 #include "app/Handles.h"
 #include "support/JobRunner.h"
+#include "support/Snapshots.h"
 #include "support/TestFiles.h"
 
 namespace {
 
 const std::wstring kSuccess = NoticeBox(kMerged);
 
-Bytes Concat(std::initializer_list<Bytes> parts)
+// The bytes of the files names in dir, end to end.
+Bytes Joined(const TempDir& dir, const std::vector<std::wstring>& names)
 {
     Bytes all;
-    for (const Bytes& part : parts)
+    for (const std::wstring& name : names) {
+        const Bytes part = ReadBytes(dir / name);
         all.insert(all.end(), part.begin(), part.end());
+    }
     return all;
 }
 
-TEST(MergeJob, JoinsTheFilesInListOrder)
+// The files in list order (one may come twice), the chunks counted from
+// each file's size. Each case merges over the result of the one before: a
+// new result, a shorter one, then a longer one cut to nothing.
+TEST(MergeJob, JoinsTheFilesInListOrderAndCountsTheChunksOfEach)
 {
     TempDir dir;
     WriteBytes(dir / L"a", MakeBytes(3, 1));
     WriteBytes(dir / L"b", MakeBytes(5, 2));
-    JobRunner runner;
-    runner.SetMerge(dir.Path(), {L"b", L"a", L"b"}, dir / L"out");
-    EXPECT_EQ((Events{L"range 1 3", L"pos 1", L"pos 2", L"pos 3", kSuccess, L"end merge"}),
-              runner.Run(JOB_MERGE));
-    EXPECT_EQ(Concat({MakeBytes(5, 2), MakeBytes(3, 1), MakeBytes(5, 2)}), ReadBytes(dir / L"out"));
-    EXPECT_EQ(3u, runner.job.m_fileList.size());  // the list is kept for another run
-}
-
-TEST(MergeJob, CountsChunksFromEachFilesSize)
-{
-    TempDir dir;
-    WriteBytes(dir / L"exact", MakeBytes(1048576, 1));
-    WriteBytes(dir / L"over", MakeBytes(1048577, 2));
+    WriteBytes(dir / L"exact", MakeBytes(kMiB, 3));
+    WriteBytes(dir / L"over", MakeBytes(kMiB + 1, 4));
     WriteBytes(dir / L"empty", {});
-    JobRunner runner;
-    runner.SetMerge(dir.Path(), {L"exact", L"empty", L"over"}, dir / L"out");
-    EXPECT_EQ((Events{L"range 1 3", L"pos 1", L"pos 2", L"pos 3", kSuccess, L"end merge"}),
-              runner.Run(JOB_MERGE));
-    EXPECT_EQ(Concat({MakeBytes(1048576, 1), MakeBytes(1048577, 2)}), ReadBytes(dir / L"out"));
-}
-
-TEST(MergeJob, EmptyFilesGiveAnEmptyResultAndTruncateAnOldOne)
-{
-    TempDir dir;
-    WriteBytes(dir / L"e1", {});
-    WriteBytes(dir / L"e2", {});
-    WriteBytes(dir / L"out", MakeBytes(100, 9));
-    JobRunner runner;
-    runner.SetMerge(dir.Path(), {L"e1", L"e2"}, dir / L"out");
-    EXPECT_EQ((Events{L"range 1 0", kSuccess, L"end merge"}), runner.Run(JOB_MERGE));
-    EXPECT_TRUE(FileExists(dir / L"out"));
-    EXPECT_EQ(0u, FileSizeOf(dir / L"out"));
+    const Events threeChunks = {L"range 1 3", L"pos 1", L"pos 2", L"pos 3", kSuccess, L"end merge"};
+    const struct {
+        std::vector<std::wstring> names;
+        Events events;
+    } cases[] = {
+        {{L"b", L"a", L"b"}, threeChunks},
+        {{L"exact", L"empty", L"over"}, threeChunks},
+        {{L"empty", L"empty"}, {L"range 1 0", kSuccess, L"end merge"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.names.front()));
+        JobRunner runner;
+        runner.SetMerge(dir.Path(), c.names, dir / L"out");
+        EXPECT_EQ(c.events, runner.Run(JOB_MERGE));
+        EXPECT_EQ(Joined(dir, c.names), ReadBytes(dir / L"out"));
+        EXPECT_EQ(c.names.size(), runner.job.m_fileList.size());  // kept for another run
+    }
 }
 
 // Cancel at an exact poll point: the sizing pass polls once per entry, the
@@ -75,26 +70,26 @@ TEST(MergeJob, CancelAtEachPassKeepsWhatWasWritten)
         {"before the merge pass writes", 3, {L"range 1 2", L"end merge"}, {}},
         {"before the second entry", 5, {L"range 1 2", L"pos 1", L"end merge"}, MakeBytes(10, 1)},
     };
+    TempDir dir;
+    WriteBytes(dir / L"a", MakeBytes(10, 1));
+    WriteBytes(dir / L"b", MakeBytes(20, 2));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.where);
-        TempDir dir;
-        WriteBytes(dir / L"a", MakeBytes(10, 1));
-        WriteBytes(dir / L"b", MakeBytes(20, 2));
         WriteBytes(dir / L"out", MakeBytes(30, 3));
         JobRunner runner;
         runner.SetMerge(dir.Path(), {L"a", L"b"}, dir / L"out");
         runner.job.m_nCancelAtPoll = c.poll;
         EXPECT_EQ(c.events, runner.Run(JOB_MERGE));
-        EXPECT_TRUE(FileExists(dir / L"out"));
         EXPECT_EQ(c.result, ReadBytes(dir / L"out"));
     }
 }
 
 // Each error text reached through a real fault, with what is posted before
-// the box and what the result holds. In the folder: a and c (10 bytes each),
-// a folder, held (held open without write sharing: as root under Wine a
-// read-only file would be written all the same) and w (held open for
-// writing).
+// the box and what the result holds; nothing else in the folder changes. In
+// it: a and c (10 bytes each), a folder, held (held open without write
+// sharing: as root under Wine a read-only file would be written all the
+// same), w (held open for writing), and Part.bin with a hard link to it. A
+// result that is one of the files is refused however its name is written.
 TEST(MergeJobErrors, EachFaultShowsItsTextAfterWhatItPosted)
 {
     TempDir dir;
@@ -102,60 +97,48 @@ TEST(MergeJobErrors, EachFaultShowsItsTextAfterWhatItPosted)
     WriteBytes(dir / L"c", MakeBytes(10, 3));
     WriteBytes(dir / L"held", MakeBytes(10, 2));
     WriteBytes(dir / L"w", MakeBytes(10, 4));
+    WriteBytes(dir / L"Part.bin", MakeBytes(100, 5));
     ASSERT_TRUE(::CreateDirectoryW((dir / L"folder").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW((dir / L"sub").c_str(), nullptr));
+    const std::wstring part = dir / L"Part.bin";
+    ASSERT_TRUE(::CreateHardLinkW((dir / L"link.bin").c_str(), part.c_str(), nullptr));
+    wchar_t shortName[MAX_PATH] = L"";
+    ASSERT_NE(0u, ::GetShortPathNameW(part.c_str(), shortName, MAX_PATH));
     CHandle held(HoldOpen(dir / L"held", GENERIC_READ, FILE_SHARE_READ));
     CHandle writer(HoldOpen(dir / L"w", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE));
     ASSERT_TRUE(held.IsValid() && writer.IsValid());
+    const Snapshot before = TakeSnapshot(dir.Path());
     const Events resultRefused = {ErrorBox(kCantOpenResult)};
+    const Events resultListed = {ErrorBox(kResultIsListed)};
+    const std::vector<std::wstring> withPart = {L"a", L"Part.bin"};
     const struct {
         const char* what;
         std::vector<std::wstring> names;
-        const wchar_t* result;
+        std::wstring result;
         Events events;
         Bytes out;
     } cases[] = {
-        {"result in a missing folder", {L"a"}, L"missing\\out", resultRefused, {}},
-        {"result is a folder", {L"a"}, L"folder", resultRefused, {}},
-        {"result held open elsewhere", {L"a"}, L"held", resultRefused, {}},
-        {"a listed file missing", {L"a", L"gone", L"c"}, L"out",
+        {"result in a missing folder", {L"a"}, dir / L"missing\\out", resultRefused, {}},
+        {"result is a folder", {L"a"}, dir / L"folder", resultRefused, {}},
+        {"result held open elsewhere", {L"a"}, dir / L"held", resultRefused, {}},
+        {"a listed file missing", {L"a", L"gone", L"c"}, dir / L"out",
          {L"range 1 2", L"pos 1", L"end merge", ErrorBox(kCantOpenMerged)}, MakeBytes(10, 1)},
-        {"a listed file held open for writing", {L"w"}, L"out",
+        {"a listed file held open for writing", {L"w"}, dir / L"out",
          {L"range 1 0", L"end merge", ErrorBox(kCantOpenMerged)}, {}},
+        {"result a listed file in capitals", withPart, dir / L"PART.BIN", resultListed, {}},
+        {"result a listed file through ..", withPart, dir / L"sub\\..\\Part.bin", resultListed, {}},
+        {"result a listed file by its short name", withPart, shortName, resultListed, {}},
+        {"result a hard link to a listed file", withPart, dir / L"link.bin", resultListed, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         JobRunner runner;
-        runner.SetMerge(dir.Path(), c.names, dir / c.result);
+        runner.SetMerge(dir.Path(), c.names, c.result);
         EXPECT_EQ(c.events, runner.Run(JOB_MERGE));
-        if (std::wstring(c.result) == L"out") {
+        if (c.result == dir / L"out") {
             EXPECT_EQ(c.out, ReadBytes(dir / L"out"));
         }
-    }
-    held.Close();
-    EXPECT_EQ(MakeBytes(10, 2), ReadBytes(dir / L"held"));
-    EXPECT_FALSE(FileExists(dir / L"missing"));
-}
-
-// The result must never destroy one of the files to merge, however the two
-// names are written.
-TEST(MergeJobErrors, ResultThatIsOneOfTheFilesIsRefusedUntouched)
-{
-    TempDir dir;
-    ASSERT_TRUE(::CreateDirectoryW((dir / L"sub").c_str(), nullptr));
-    WriteBytes(dir / L"Part.bin", MakeBytes(100, 1));
-    WriteBytes(dir / L"other", MakeBytes(100, 2));
-    ASSERT_TRUE(::CreateHardLinkW((dir / L"link.bin").c_str(), (dir / L"Part.bin").c_str(), nullptr));
-    wchar_t shortName[MAX_PATH] = L"";
-    ASSERT_NE(0u, ::GetShortPathNameW((dir / L"Part.bin").c_str(), shortName, MAX_PATH));
-
-    const Events refused = {ErrorBox(kResultIsListed)};
-    for (const std::wstring& result :
-         {dir / L"PART.BIN", dir / L"sub\\..\\Part.bin", std::wstring(shortName), dir / L"link.bin"}) {
-        SCOPED_TRACE(Narrow(result));
-        JobRunner runner;
-        runner.SetMerge(dir.Path(), {L"other", L"Part.bin"}, result);
-        EXPECT_EQ(refused, runner.Run(JOB_MERGE));
-        EXPECT_EQ(MakeBytes(100, 1), ReadBytes(dir / L"Part.bin"));
+        EXPECT_TRUE(OnlyChanged(before, TakeSnapshot(dir.Path()), {L"out"}));
     }
 }
 
@@ -170,7 +153,6 @@ TEST(MergeJobErrors, WhereTheFileIndexIsNotUniqueTheIdOrThePathDecides)
     ASSERT_TRUE(::CreateDirectoryW((dir / L"sub").c_str(), nullptr));
     WriteBytes(dir / L"Part.bin", MakeBytes(100, 1));
     WriteBytes(dir / L"other", MakeBytes(200, 2));
-    const Events refused = {L"box Error: The merge result file can't be one of the files to merge!"};
     struct Case {
         const char* what;
         void (*alter)(FileIdentity&);
@@ -196,21 +178,22 @@ TEST(MergeJobErrors, WhereTheFileIndexIsNotUniqueTheIdOrThePathDecides)
              id.indexLow = 7;
          }},
     };
+    const std::vector<std::wstring> names = {L"other", L"Part.bin"};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         // An existing result that is neither listed file.
         WriteBytes(dir / L"out", MakeBytes(50, 3));
         JobRunner runner;
         runner.job.m_alterIdentity = c.alter;
-        runner.SetMerge(dir.Path(), {L"other", L"Part.bin"}, dir / L"out");
+        runner.SetMerge(dir.Path(), names, dir / L"out");
         EXPECT_EQ((Events{L"range 1 2", L"pos 1", L"pos 2", kSuccess, L"end merge"}),
                   runner.Run(JOB_MERGE));
-        EXPECT_EQ(Concat({MakeBytes(200, 2), MakeBytes(100, 1)}), ReadBytes(dir / L"out"));
+        EXPECT_EQ(Joined(dir, names), ReadBytes(dir / L"out"));
 
         for (const std::wstring& result : {dir / L"PART.BIN", dir / L"sub\\..\\Part.bin"}) {
             SCOPED_TRACE(Narrow(result));
-            runner.SetMerge(dir.Path(), {L"other", L"Part.bin"}, result);
-            EXPECT_EQ(refused, runner.Run(JOB_MERGE));
+            runner.SetMerge(dir.Path(), names, result);
+            EXPECT_EQ(Events{ErrorBox(kResultIsListed)}, runner.Run(JOB_MERGE));
             EXPECT_EQ(MakeBytes(100, 1), ReadBytes(dir / L"Part.bin"));
         }
     }

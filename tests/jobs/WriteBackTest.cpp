@@ -9,11 +9,10 @@
 
 namespace {
 
-const wchar_t kBlockWriteFailed[] = L"box Error: Fail to write file!";
-const wchar_t kResultWriteFailed[] = L"box Error: Fail to write merge result file!";
-
 TEST(WriteBack, AFailedFlushOrCloseIsAFailedWrite)
 {
+    const std::wstring kBlockWriteFailed = ErrorBox(kCantWriteBlock);
+    const std::wstring kResultWriteFailed = ErrorBox(kCantWriteResult);
     struct Case {
         const char* what;
         JobKind kind;
@@ -35,12 +34,12 @@ TEST(WriteBack, AFailedFlushOrCloseIsAFailedWrite)
         {"close of the result", JOB_MERGE, 0, 1,
          {L"range 1 2", L"pos 1", L"pos 2", L"end merge", kResultWriteFailed}},
     };
+    TempDir dir;
+    WriteBytes(dir / L"f.bin", MakeBytes(2500000, 3));
+    WriteBytes(dir / L"a", MakeBytes(3, 1));
+    WriteBytes(dir / L"b", MakeBytes(5, 2));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        TempDir dir;
-        WriteBytes(dir / L"f.bin", MakeBytes(2500000, 3));
-        WriteBytes(dir / L"a", MakeBytes(3, 1));
-        WriteBytes(dir / L"b", MakeBytes(5, 2));
         JobRunner runner;
         if (c.kind == JOB_SEPARATE)
             runner.SetSeparate(dir / L"f.bin", 1048576);

@@ -1,21 +1,16 @@
 #!/usr/bin/env python3
-"""Reads the resources of the program that ships back from its file, as the
-Windows loader and Explorer find them, and checks what they need of them.
+"""Reads the program that ships back from its file, as the Windows loader and
+Explorer find it, on any machine (no Wine), and checks what they need of it.
 
     ShippedResources.py EXE X64_MANIFEST
 
-The manifest: Windows' side-by-side loader refuses to start a program whose
-manifest is not well-formed XML or names its assembly or a dependency wrongly
-("side-by-side configuration is incorrect"); Wine starts it anyway. So it is
-checked here: the program's identity (win32, a name, a four-part version,
-x86), the dependency on the common controls 6.0.0.0 for x86 with Microsoft's
-public key token, running as the invoker, and that the manifest of the x86-64
-test build differs in processorArchitecture only; and what it declares beyond
-that: the Windows versions from 7 to 11, and awareness of the system's DPI.
-
-The version resource, which Explorer shows in a file's Details: version
-1.0.0.0, the product's names and the About box's company and copyright, in US
-English, Unicode.
+A 32-bit x86 GUI image that imports only DLLs Windows itself has, with both
+dialog templates, the string table, the icon and the cursor. The manifest:
+Windows' side-by-side loader refuses a program whose manifest is not
+well-formed or names its assembly or a dependency wrongly ("side-by-side
+configuration is incorrect"), where Wine starts it anyway; and what it
+declares: Windows 7 to 11, awareness of the system's DPI. The version
+resource that Explorer shows in a file's Details.
 
 Prints one line per failure and exits with their count."""
 import re
@@ -23,8 +18,12 @@ import struct
 import sys
 import xml.etree.ElementTree as ET
 
+RT_STRING = 6
 RT_VERSION = 16
 RT_MANIFEST = 24
+RESOURCES = {(5, 200): "dialog template 200 (main)", (5, 201): "dialog template 201 (About)",
+             (14, 100): "icon group 100", (12, 400): "cursor 400",
+             (RT_MANIFEST, 1): "manifest resource 1", (RT_VERSION, 1): "version resource 1"}
 ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
 ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
 COMPATIBILITY = "{urn:schemas-microsoft-com:compatibility.v1}"
@@ -45,19 +44,23 @@ VERSION_STRINGS = {
     "LegalCopyright": "Copyright (C) 2026 Kestrane authors",
 }
 US_ENGLISH_UNICODE = (0x0409, 1200)
+SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll",
+               "msvcrt.dll", "ole32.dll", "shell32.dll", "user32.dll"}
 
 
-def read_resources(path):
-    """{(type, name): bytes} of the PE image at path (the first language of each)."""
+def read_image(path):
+    """(machine, subsystem, imported DLLs, {(type, name): bytes}) of the PE image
+    at path; each resource in its first language."""
     image = open(path, "rb").read()
     pe = struct.unpack_from("<I", image, 0x3C)[0]
     if image[pe:pe + 4] != b"PE\0\0":
         raise ValueError("not a PE image")
-    sections, optional_size = struct.unpack_from("<H12xH", image, pe + 6)
+    machine, sections, optional_size = struct.unpack_from("<HH12xH", image, pe + 4)
     optional = pe + 24
     magic = struct.unpack_from("<H", image, optional)[0]
+    subsystem = struct.unpack_from("<H", image, optional + 68)[0]
     directories = optional + (96 if magic == 0x10B else 112)
-    resource_rva = struct.unpack_from("<I", image, directories + 2 * 8)[0]
+    import_rva, resource_rva = struct.unpack_from("<8xI4xI", image, directories)
     table = [struct.unpack_from("<8xIIII", image, optional + optional_size + 40 * i)
              for i in range(sections)]
 
@@ -67,6 +70,11 @@ def read_resources(path):
                 return raw + rva - address
         raise ValueError("address %#x is in no section" % rva)
 
+    dlls, at = [], offset(import_rva)
+    while struct.unpack_from("<I", image, at + 12)[0]:
+        name = offset(struct.unpack_from("<I", image, at + 12)[0])
+        dlls.append(image[name:image.index(b"\0", name)].decode("ascii").lower())
+        at += 20
     base = offset(resource_rva)
 
     def entries(directory):
@@ -81,7 +89,7 @@ def read_resources(path):
             _, data = next(entries(languages & 0x7FFFFFFF))
             rva, size = struct.unpack_from("<II", image, base + data)
             found[(type_id, name_id)] = image[offset(rva):offset(rva) + size]
-    return found
+    return machine, subsystem, dlls, found
 
 
 def check_manifest(manifest, x64_manifest, fail):
@@ -186,21 +194,30 @@ def main():
     exe, x64_manifest = sys.argv[1:3]
     failures = []
     fail = failures.append
-    resources = read_resources(exe)
-    manifest = resources.get((RT_MANIFEST, 1))
-    if manifest is None:
-        fail("no manifest resource 1")
-    else:
-        check_manifest(manifest, open(x64_manifest, "rb").read(), fail)
-    version = resources.get((RT_VERSION, 1))
-    if version is None:
-        fail("no version resource 1")
-    else:
-        check_version(version, fail)
+    machine, subsystem, dlls, resources = read_image(exe)
+    if machine != 0x14C:
+        fail("not an image for i386: machine %#x" % machine)
+    if subsystem != 2:
+        fail("not the Windows GUI subsystem: %d" % subsystem)
+    if not dlls:
+        fail("no import of any DLL found")
+    for dll in dlls:
+        if dll not in SYSTEM_DLLS:
+            fail("imports %s, which is not a system DLL" % dll)
+    for key, what in RESOURCES.items():
+        if key not in resources:
+            fail("no " + what)
+    if not any(type_id == RT_STRING for type_id, _ in resources):
+        fail("no string table")
+    if (RT_MANIFEST, 1) in resources:
+        check_manifest(resources[(RT_MANIFEST, 1)], open(x64_manifest, "rb").read(), fail)
+    if (RT_VERSION, 1) in resources:
+        check_version(resources[(RT_VERSION, 1)], fail)
     for failure in failures:
         print("FAILED: " + failure)
     if not failures:
-        print("%s: a manifest Windows' loader accepts; version 1.0.0.0 for Explorer" % exe)
+        print("%s: an i386 GUI image; imports %s; every resource; a manifest Windows' loader "
+              "accepts; version 1.0.0.0" % (exe, " ".join(dlls)))
     return len(failures)
 
 
