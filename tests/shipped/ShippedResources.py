@@ -13,6 +13,7 @@ declares: Windows 7 to 11, awareness of the system's DPI. The version
 resource that Explorer shows in a file's Details.
 
 Prints one line per failure and exits with their count."""
+import os
 import re
 import struct
 import sys
@@ -192,6 +193,9 @@ def check_version(data, fail):
 
 def main():
     exe, x64_manifest = sys.argv[1:3]
+    if not os.path.isfile(exe):
+        print("FAILED: %s does not exist" % exe)
+        return 1
     failures = []
     fail = failures.append
     machine, subsystem, dlls, resources = read_image(exe)
