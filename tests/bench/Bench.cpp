@@ -101,12 +101,10 @@ double TimeJob(JobRunner& runner, JobKind kind)
     return succeeded ? doneAt - start : -1;
 }
 
-PROCESS_MEMORY_COUNTERS_EX Memory()
+PROCESS_MEMORY_COUNTERS Memory()
 {
-    PROCESS_MEMORY_COUNTERS_EX counters = {};
-    counters.cb = sizeof(counters);
-    ::GetProcessMemoryInfo(::GetCurrentProcess(),
-                           reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof(counters));
+    PROCESS_MEMORY_COUNTERS counters = {};
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof(counters));
     return counters;
 }
 
@@ -129,9 +127,9 @@ int MeasureJob(JobKind kind, const std::function<void(JobRunner&)>& setUp)
     }
     JobRunner runner;
     setUp(runner);
-    const PROCESS_MEMORY_COUNTERS_EX idle = Memory();
+    const PROCESS_MEMORY_COUNTERS idle = Memory();
     const double seconds = TimeJob(runner, kind);
-    const PROCESS_MEMORY_COUNTERS_EX after = Memory();
+    const PROCESS_MEMORY_COUNTERS after = Memory();
     if (seconds < 0)
         return Fail("the job did not succeed");
     Result("seconds", seconds);
