@@ -101,13 +101,6 @@ double TimeJob(JobRunner& runner, JobKind kind)
     return succeeded ? doneAt - start : -1;
 }
 
-PROCESS_MEMORY_COUNTERS Memory()
-{
-    PROCESS_MEMORY_COUNTERS counters = {};
-    ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof(counters));
-    return counters;
-}
-
 // Times the job that setUp sets up after a small one of the same kind: the
 // process has then shown a box, started a worker and opened files once, and
 // the memory the measured job adds (its peak against before) is its own.
@@ -127,9 +120,11 @@ int MeasureJob(JobKind kind, const std::function<void(JobRunner&)>& setUp)
     }
     JobRunner runner;
     setUp(runner);
-    const PROCESS_MEMORY_COUNTERS idle = Memory();
+    PROCESS_MEMORY_COUNTERS idle = {};
+    PROCESS_MEMORY_COUNTERS after = {};
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &idle, sizeof(idle));
     const double seconds = TimeJob(runner, kind);
-    const PROCESS_MEMORY_COUNTERS after = Memory();
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &after, sizeof(after));
     if (seconds < 0)
         return Fail("the job did not succeed");
     Result("seconds", seconds);
