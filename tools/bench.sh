@@ -40,8 +40,8 @@ import os, sys, time
 buf, start, a = memoryview(bytearray(1 << 20)), time.monotonic(), sys.argv
 def copy(src, dst, size):
     for at in range(0, size, len(buf)):
-        n = min(len(buf), size - at)
-        if os.readv(src, [buf[:n]]) != n or os.write(dst, buf[:n]) != n: sys.exit("short read or write")
+        b = buf[:min(len(buf), size - at)]
+        if os.readv(src, [b]) != len(b) or os.write(dst, b) != len(b): sys.exit("short read/write")
         os.fsync(dst)
 def create(name): return os.open(name, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
 if a[1] == "separate":

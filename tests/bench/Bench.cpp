@@ -360,8 +360,10 @@ int MeasureScale(const std::wstring& root, const std::vector<std::wstring>& coun
                                    static_cast<int>(listed)));
             seconds[pass] = answers.seconds + answers.listedMs / 1000.0;
             ms[pass] = seconds[pass] * 1000.0 / static_cast<double>(blocks);
-            firstMs[pass] = firstMs[pass] == 0 ? ms[pass] : firstMs[pass];
-            fresh = pass == 0 ? answers : fresh;
+            if (&count == &counts.front())
+                firstMs[pass] = ms[pass];
+            if (pass == 0)
+                fresh = answers;
         }
         met = met && ms[0] / firstMs[0] <= 1.2;
         Row({Narrow(count), Format("%.1f", seconds[0]), Format("%.2f ms", ms[0]),
