@@ -14,10 +14,7 @@
 #include <vector>
 
 #include "jobs/WorkerMessages.h"
-#include "support/Boxes.h"
-#include "support/DialogDriver.h"
 #include "support/JobSteps.h"
-#include "support/TestFiles.h"
 
 namespace {
 
@@ -25,11 +22,8 @@ using Names = std::vector<std::wstring>;
 
 void WriteFiles(const std::wstring& dir, const Names& names)
 {
-    uint32_t seed = 1;
-    for (const std::wstring& name : names) {
-        WriteBytes(dir + name, MakeBytes(100 + seed, seed));
-        ++seed;
-    }
+    for (uint32_t seed = 1; seed <= names.size(); ++seed)
+        WriteBytes(dir + names[seed - 1], MakeBytes(100 + seed, seed));
 }
 
 // Runs the merge browse and chooses typed in the dialog showing dir.
@@ -145,8 +139,8 @@ TEST(Browse, MergeSelectionOrdersRunsOfDigitsByTheirNumber)
     const Bytes source = MakeBytes(5 * 1000 + 7, 42);
     const Names blocks = BlockNames(L"film", L".bin", 5, 99998);
     for (size_t n = 0; n < blocks.size(); ++n) {
-        const size_t end = std::min(source.size(), (n + 1) * 1000 + (n + 1 == blocks.size() ? 7 : 0));
-        WriteBytes(dir / blocks[n], Bytes(source.begin() + n * 1000, source.begin() + end));
+        const auto end = n + 1 < blocks.size() ? source.begin() + (n + 1) * 1000 : source.end();
+        WriteBytes(dir / blocks[n], Bytes(source.begin() + n * 1000, end));
     }
     WriteFiles(dir.Path(), {L"B2.dat", L"a10.dat", L"b10.dat", L"A9.dat", L"x01.dat", L"x1.dat"});
     MainDialogDriver driver;

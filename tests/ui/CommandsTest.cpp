@@ -30,7 +30,7 @@ void SetBlockSize(const MainDialogDriver& driver, const std::wstring& text, bool
     ASSERT_TRUE(driver.Sync());
 }
 
-// Fills in source and the block size, given as text, for a separation.
+// Fills in source and the block size, as text, for a separation.
 void ChooseSource(const MainDialogDriver& driver, const std::wstring& source,
                   const std::wstring& text, bool megabytes)
 {
@@ -46,8 +46,7 @@ void StartSeparate(MainDialogDriver& driver, const std::wstring& source, const s
     driver.Click(IDC_SEPARATE);
 }
 
-// Separates source into blocks of text; waits for the success box and for
-// the end of the job.
+// Separates source into blocks of text, to the job's success box and end.
 void Separate(MainDialogDriver& driver, const std::wstring& source, const std::wstring& text,
               bool megabytes)
 {
@@ -67,8 +66,7 @@ Names SeparateInMiB(MainDialogDriver& driver, const TempDir& dir, const std::wst
     return names;
 }
 
-// A fresh directory holding big.bin, blocks MiB of bytes, for jobs long
-// enough to be stopped.
+// A fresh directory with big.bin, blocks MiB, for jobs long enough to stop.
 struct BigSource {
     BigSource(int count, uint32_t seed) : blocks(count) { WriteBigFile(path, count * kMiB, seed); }
     TempDir dir;
@@ -197,11 +195,10 @@ TEST(SeparateCommand, RefusedSeparateKeepsTheListAndItsDirectory)
     TempDir a, b;
     MainDialogDriver driver;
     const Names names = SeparateInMiB(driver, a, L"doc", 3 * kMiB + 7);
+    ASSERT_EQ(a.Path(), driver.Object().m_strListDir);
     for (const std::wstring& name : names)
         WriteBytes(b / name, MakeBytes(kMiB, 99));
     WriteBytes(b / L"other.bin", MakeBytes(100, 6));
-    ASSERT_EQ(a.Path(), driver.Object().m_strListDir);
-
     ChooseSource(driver, b / L"other.bin", L"0", kMegabytes);
     ExpectRefusal(driver, IDC_SEPARATE, kBadBlockSize);
     SetBlockSize(driver, L"2048", kMegabytes);
@@ -291,8 +288,7 @@ TEST(CancelCommand, CancelOfTheSeparateGroupStopsALongSeparation)
     ASSERT_TRUE(WaitForListItems(driver, 3));
     driver.Click(IDC_CANCEL_SEPARATE);
     ASSERT_NO_FATAL_FAILURE(ExpectStoppedQuietly(driver));
-    // The blocks listed are whole; on disk there is at most one more, the
-    // one under way, still empty with one chunk a block.
+    // The blocks listed are whole; on disk at most one more, still empty.
     const Names listed = driver.ListItems();
     EXPECT_GE(listed.size(), 3u);
     EXPECT_LT(listed.size(), static_cast<size_t>(big.blocks)) << "the job was not stopped";
@@ -304,8 +300,7 @@ TEST(CancelCommand, CancelOfTheSeparateGroupStopsALongSeparation)
     }
     EXPECT_EQ(listed, onDisk);
 
-    // Cancel with no job does nothing and doesn't block; the next job runs
-    // to its end.
+    // Cancel with no job does nothing; the next job runs to its end.
     driver.Click(IDC_CANCEL_SEPARATE);
     driver.Click(IDC_CANCEL_MERGE);
     ASSERT_TRUE(driver.Sync());
@@ -315,11 +310,10 @@ TEST(CancelCommand, CancelOfTheSeparateGroupStopsALongSeparation)
     EXPECT_TRUE(SameBytes(big.dir / L"big_00002.bin", 0, big.path, 400 * kMiB, 80 * kMiB));
 }
 
-// A separation into small blocks hands over names and positions faster than
-// a window could draw each. Held while half the blocks are written, the
-// window finds them all queued; a click made then is still answered while the
-// job runs, with every block finished before it listed, and once the job's
-// box is up the list shows every block and the bar is full.
+// A separation into small blocks hands over names faster than a window could
+// draw each. Held while half the blocks are written, the window finds them
+// queued; a click made then is still answered while the job runs, and once
+// the job's box is up the list shows every block and the bar is full.
 TEST(JobWindow, AClickIsAnsweredWhileAFastSeparationRuns)
 {
     TempDir dir;
@@ -400,9 +394,8 @@ public:
     }
 };
 
-// No refused post loses a block or leaves the window mid-job: every block is
-// listed in block order, the newest selected, and the bar empties, also when
-// the window waited in a Cancel while the job's end was refused.
+// No refused post loses a block or leaves the window mid-job (also when it
+// waited in a Cancel): every block listed in order, the bar emptied.
 TEST(JobWindow, RefusedPostsLoseNoBlockAndTheEndStillComes)
 {
     TempDir dir;
@@ -526,16 +519,15 @@ TEST(JobWindow, TaskbarButtonFollowsTheBarAndIsClearedHoweverTheJobEnds)
              Separate(d, dir / L"big.bin", L"1", kMegabytes);
          }, false},
     };
+    // One window for the rows with a taskbar list, in turn, one for the last.
     CRecordingTaskbar* taskbar = nullptr;
-    bool hasList = true;
     std::unique_ptr<MainDialogDriver> driver;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        if (!driver || c.hasList != hasList) {
+        if (!driver || !c.hasList) {
             driver.reset();
-            hasList = c.hasList;
             auto dialog = std::make_unique<CMainDlg>();
-            auto recording = std::make_unique<CRecordingTaskbar>(hasList);
+            auto recording = std::make_unique<CRecordingTaskbar>(c.hasList);
             taskbar = recording.get();
             dialog->m_pTaskbar = std::move(recording);
             driver = std::make_unique<MainDialogDriver>(std::move(dialog));
@@ -564,36 +556,32 @@ TEST(JobWindow, TaskbarButtonFollowsTheBarAndIsClearedHoweverTheJobEnds)
 // ------------------------------------------------- while a job's box is open
 
 // A job that shows its box, a success or an error, holds on to the window
-// until the box goes: Separate and Merge are refused meanwhile, and the
-// Cancel of the job's group waits for the box. The job then ends as it was,
-// no second job having run.
+// until the box goes: Separate and Merge do nothing meanwhile and Cancel
+// waits for the box; the job then ends as it was, no second job run.
 TEST(JobBox, WhileAJobsBoxIsOpenJobsAreRefusedAndCancelWaits)
 {
-    struct Case {
+    const struct {
         const char* what;
         bool merge;  // the job holding the box merges, else it separates
-        const std::wstring* caption;
-        const std::wstring* text;
+        const std::wstring& caption;
+        const std::wstring& text;
+    } cases[] = {
+        {"a separation's success box", false, kNoticeCaption, kSeparated},
+        {"a merge's error box", true, kErrorCaption, kCantOpenMerged},
     };
-    const Case cases[] = {
-        {"a separation's success box", false, &kNoticeCaption, &kSeparated},
-        {"a merge's error box", true, &kErrorCaption, &kCantOpenMerged},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir dir;
         const std::wstring source = dir / L"first.bin";
-        const std::wstring other = dir / L"second.bin";
         const std::wstring result = dir / L"out.bin";
         WriteBytes(source, MakeBytes(2 * kMiB + 500, 31));
-        WriteBytes(other, MakeBytes(3000, 32));
+        WriteBytes(dir / L"second.bin", MakeBytes(3000, 32));
         const Names names = BlockNames(L"first", L".bin", 3);
         Names blocks = names;
         MainDialogDriver driver;
         if (c.merge) {
             // The merge fails at the block that is gone.
             Separate(driver, source, L"1", kMegabytes);
-            ASSERT_EQ(names, driver.ListItems());
             ASSERT_TRUE(::DeleteFileW((dir / names[1]).c_str()));
             blocks.erase(blocks.begin() + 1);
             driver.SetText(IDC_RESULT_FILE, result);
@@ -601,9 +589,9 @@ TEST(JobBox, WhileAJobsBoxIsOpenJobsAreRefusedAndCancelWaits)
         } else {
             StartSeparate(driver, source, L"1", kMegabytes);
         }
-        const ShownBox box = WaitForBox(*c.caption);
+        const ShownBox box = WaitForBox(c.caption);
         ASSERT_TRUE(box);
-        EXPECT_EQ(*c.text, box.text);
+        EXPECT_EQ(c.text, box.text);
         ASSERT_TRUE(driver.Sync());
         EXPECT_TRUE(driver.Object().IsJobRunning());
         ASSERT_EQ(names, driver.ListItems());
@@ -611,7 +599,7 @@ TEST(JobBox, WhileAJobsBoxIsOpenJobsAreRefusedAndCancelWaits)
             ExpectEmptyBar(driver);  // emptied before an error box
 
         // Separate and Merge do nothing while the job holds its box.
-        ChooseSource(driver, other, L"1", kKilobytes);
+        ChooseSource(driver, dir / L"second.bin", L"1", kKilobytes);
         driver.SetText(IDC_RESULT_FILE, result);
         driver.Click(IDC_SEPARATE);
         driver.Click(IDC_MERGE);
@@ -638,18 +626,16 @@ TEST(JobBox, WhileAJobsBoxIsOpenJobsAreRefusedAndCancelWaits)
         EXPECT_EQ(names, driver.ListItems());
         EXPECT_EQ(blocks, BlocksOnDisk(dir, L"first"));
         EXPECT_TRUE(BlocksOnDisk(dir, L"second").empty());
-        if (c.merge) {
+        if (c.merge)
             EXPECT_TRUE(SameFiles(dir / names[0], result)) << "not what came before the gap";
-        } else {
+        else
             EXPECT_FALSE(FileExists(result));
-        }
     }
 }
 
-// A job's box has no owner, so nothing ties it to the window; it must not
-// hide behind the window, which waits for it on Exit and answers nothing
-// until it is dismissed. Real clicks on the window and on Exit leave it the
-// topmost window; once it is dismissed the window closes, the job done.
+// A job's box has no owner, yet must not hide behind the window, which waits
+// for it on Exit: real clicks on the window and on Exit leave it topmost;
+// once it is dismissed the window closes, the job done.
 TEST(JobBox, StaysTopmostWhileTheWindowIsClickedAndExitWaitsForIt)
 {
     TempDir dir;
@@ -660,8 +646,7 @@ TEST(JobBox, StaysTopmostWhileTheWindowIsClickedAndExitWaitsForIt)
     HWND box = WaitForOwnWindow(L"Notice");
     ASSERT_NE(nullptr, box);
 
-    // Points of the window that the box does not cover: a corner of its
-    // client area, and the Exit button.
+    // Points the box does not cover: a corner of the window, and Exit.
     RECT boxRect, exitRect;
     ::GetWindowRect(box, &boxRect);
     ::GetWindowRect(driver.Item(IDCANCEL), &exitRect);
@@ -674,10 +659,10 @@ TEST(JobBox, StaysTopmostWhileTheWindowIsClickedAndExitWaitsForIt)
     ASSERT_TRUE(ClickAt(corner));
     ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == driver.Dialog(); }))
         << "the click did not activate the window";
-    EXPECT_TRUE(IsAbove(box, driver.Dialog())) << "a click on the window put the job's box behind it";
+    EXPECT_TRUE(IsAbove(box, driver.Dialog())) << "a click on the window hid the job's box";
 
     ASSERT_TRUE(ClickAt(exit));
-    ASSERT_TRUE(WaitFor([&] { return driver.Object().m_bCancel.load(); })) << "Exit was not clicked";
+    ASSERT_TRUE(WaitFor([&] { return driver.Object().m_bCancel.load(); })) << "Exit not clicked";
     EXPECT_FALSE(driver.Sync(500)) << "Exit did not wait for the job's box";
     EXPECT_NE(nullptr, driver.Object().m_hWnd);
     EXPECT_TRUE(IsAbove(box, driver.Dialog())) << "Exit waits for a box behind the window";
