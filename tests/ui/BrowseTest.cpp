@@ -36,9 +36,8 @@ bool BrowseMerge(MainDialogDriver& driver, const std::wstring& dir, const std::w
 
 std::wstring ListDir(MainDialogDriver& driver)
 {
-    CMainDlg& dialog = driver.Object();
-    CLock lock(dialog.m_lock);
-    return dialog.m_strListDir;
+    CLock lock(driver.Object().m_lock);
+    return driver.Object().m_strListDir;
 }
 
 // Cancels the file dialogs open now; whether there were any.
@@ -62,7 +61,6 @@ TEST(Browse, SourceAndResultTakeTheChosenFullPath)
     WriteFiles(dir.Path(), {L"source.bin", L"old.bin"});
     const Bytes old = ReadBytes(dir / L"old.bin");
     MainDialogDriver driver;
-
     driver.Click(IDC_BROWSE_SOURCE);
     ASSERT_TRUE(AnswerFileDialog(L"Open", dir / L"source.bin"));
     ASSERT_TRUE(driver.Sync());
@@ -75,9 +73,8 @@ TEST(Browse, SourceAndResultTakeTheChosenFullPath)
     EXPECT_EQ(dir / L"new.bin", driver.Text(IDC_RESULT_FILE));
     EXPECT_FALSE(FileExists(dir / L"new.bin"));
 
-    // ...or an existing one, which a merge would replace: only once the user
-    // agrees. "No" goes back to the dialog, "Yes" takes the path; the file
-    // stays as it is.
+    // ...or an existing one, which a merge would replace, only once the user
+    // agrees: "No" goes back to the dialog, "Yes" takes it, the file kept.
     driver.Click(IDC_BROWSE_RESULT);
     HWND save = SubmitFileDialog(L"Save As", dir / L"old.bin");
     ASSERT_NE(nullptr, save);
@@ -104,7 +101,6 @@ TEST(Browse, MergeSelectionIsSortedAndReplacesTheList)
     WriteFiles(dir.Path(), {L"b.bin", L"A.bin", L"c.bin"});
     WriteFiles(other.Path(), {L"z.bin"});
     MainDialogDriver driver;
-
     ASSERT_TRUE(BrowseMerge(driver, dir.Path(), L"\"b.bin\" \"A.bin\" \"c.bin\""));
     EXPECT_EQ((Names{L"A.bin", L"b.bin", L"c.bin"}), driver.ListItems());
     EXPECT_EQ(LB_ERR, driver.ListSelection());
@@ -130,9 +126,8 @@ TEST(Browse, MergeSelectionIsSortedAndReplacesTheList)
 }
 
 // Names that differ only in a run of digits go by its number, as the shell
-// lists them: blocks past 99,999 have six digits and still follow 99,999, so
-// the merge rebuilds the source. Names that are equal but for case keep
-// the dialog's order.
+// lists them: blocks past 99,999 (six digits) follow 99,999, so the merge
+// rebuilds the source. Names equal but for case keep the dialog's order.
 TEST(Browse, MergeSelectionOrdersRunsOfDigitsByTheirNumber)
 {
     TempDir dir;
@@ -144,7 +139,6 @@ TEST(Browse, MergeSelectionOrdersRunsOfDigitsByTheirNumber)
     }
     WriteFiles(dir.Path(), {L"B2.dat", L"a10.dat", L"b10.dat", L"A9.dat", L"x01.dat", L"x1.dat"});
     MainDialogDriver driver;
-
     ASSERT_TRUE(BrowseMerge(driver, dir.Path(),
                             L"\"film_100001.bin\" \"film_99999.bin\" \"film_100002.bin\" "
                             L"\"film_100000.bin\" \"film_99998.bin\""));
@@ -152,9 +146,8 @@ TEST(Browse, MergeSelectionOrdersRunsOfDigitsByTheirNumber)
     driver.SetText(IDC_RESULT_FILE, dir / L"film.bin");
     EXPECT_EQ(kMerged, RunJob(driver, IDC_MERGE));
     EXPECT_EQ(source, ReadBytes(dir / L"film.bin"));
-
-    ASSERT_TRUE(BrowseMerge(driver, dir.Path(),
-                            L"\"x1.dat\" \"B2.dat\" \"b10.dat\" \"a10.dat\" \"A9.dat\" \"x01.dat\""));
+    ASSERT_TRUE(BrowseMerge(driver, dir.Path(), L"\"x1.dat\" \"B2.dat\" \"b10.dat\" "
+                                                L"\"a10.dat\" \"A9.dat\" \"x01.dat\""));
     EXPECT_EQ((Names{L"A9.dat", L"a10.dat", L"B2.dat", L"b10.dat", L"x01.dat", L"x1.dat"}),
               driver.ListItems());
 }
@@ -188,12 +181,9 @@ TEST(Browse, ThousandsOfChosenBlocksAllReachTheList)
         Names typed = blocks;
         std::shuffle(typed.begin(), typed.end(), std::mt19937(20261208));
         std::wstring text;
-        size_t characters = 0;
-        for (const std::wstring& name : typed) {
+        for (const std::wstring& name : typed)
             text += L"\"" + name + L"\" ";
-            characters += name.size() + 1;
-        }
-        ASSERT_GT(characters, 70000u) << "within the dialog's first buffer";
+        ASSERT_GT(text.size(), 70000u) << "within the dialog's first buffer";
 
         driver.SendToItem(IDC_MERGE_LIST, LB_RESETCONTENT);
         driver.Click(IDC_BROWSE_MERGE);
@@ -204,13 +194,11 @@ TEST(Browse, ThousandsOfChosenBlocksAllReachTheList)
             << "the dialog did not take the selection";
         const auto closed = std::chrono::steady_clock::now();
         ASSERT_TRUE(driver.Sync(kLongJobMs));
-        const double fillSeconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - closed).count();
-
+        const std::chrono::duration<double> fill = std::chrono::steady_clock::now() - closed;
         EXPECT_EQ(blocks, driver.ListItems());
         EXPECT_EQ(dir.Path(), ListDir(driver));
         std::printf("%zu names, %zu characters: the list filled in %.2f s\n", blocks.size(),
-                    characters, fillSeconds);
+                    text.size(), fill.count());
     }
 }
 
@@ -222,13 +210,11 @@ TEST(Browse, ResultNameTypedWithoutAnExtensionIsTakenAsTyped)
     WriteFiles(dir.Path(), {L"a.bin", L"b.bin"});
     MainDialogDriver driver;
     ASSERT_TRUE(BrowseMerge(driver, dir.Path(), L"\"a.bin\" \"b.bin\""));
-
     driver.Click(IDC_BROWSE_RESULT);
     ASSERT_TRUE(ShowFolderInFileDialog(L"Save As", dir.Path()));
     ASSERT_TRUE(AnswerFileDialog(L"Save As", L"joined"));
     ASSERT_TRUE(driver.Sync());
     ASSERT_EQ(dir / L"joined", driver.Text(IDC_RESULT_FILE));
-
     EXPECT_EQ(kMerged, RunJob(driver, IDC_MERGE));
     Bytes joined = ReadBytes(dir / L"a.bin");
     const Bytes b = ReadBytes(dir / L"b.bin");
@@ -257,7 +243,6 @@ TEST(Browse, MergeSelectionInADriveRoot)
     WriteFiles(root, names);
     ASSERT_TRUE(FileExists(root + names[1])) << "can't write in " << Narrow(root);
     MainDialogDriver driver;
-
     ASSERT_TRUE(BrowseMerge(driver, root, L"\"" + names[1] + L"\" \"" + names[0] + L"\""));
     EXPECT_EQ(names, driver.ListItems());
     const std::wstring listDir = ListDir(driver);
@@ -285,7 +270,6 @@ TEST(Browse, CancelChangesNothing)
     ASSERT_TRUE(AnswerFileDialog(L"Save As", dir / L"out.bin"));
     ASSERT_TRUE(BrowseMerge(driver, dir.Path(), L"\"b.bin\" \"a.bin\""));
     driver.SendToItem(IDC_MERGE_LIST, LB_SETCURSEL, 1);
-
     for (int button : {IDC_BROWSE_SOURCE, IDC_BROWSE_MERGE, IDC_BROWSE_RESULT}) {
         SCOPED_TRACE(button);
         driver.Click(button);
@@ -318,7 +302,6 @@ TEST(MergeList, UpAndDownMoveTheSelectedItemByOne)
     // Nothing selected: nothing moves.
     click(IDC_UP, start, LB_ERR);
     click(IDC_DOWN, start, LB_ERR);
-
     driver.SendToItem(IDC_MERGE_LIST, LB_SETCURSEL, 0);
     click(IDC_UP, start, 0);  // at the top
     click(IDC_DOWN, {L"two", L"one", L"three"}, 1);
@@ -336,9 +319,8 @@ TEST(MergeList, UpAndDownMoveTheSelectedItemByOne)
 }
 
 // Each WM_ADD_MERGE_ITEM moves the first waiting name to the end of the list,
-// whatever the list's sorting would say. However many come queued up behind
-// each other, the selection moves once, and the list is drawn with the
-// newest name selected before the next message is taken.
+// whatever its sorting would say. However many come queued, the selection
+// moves once, and the newest is drawn selected before the next message.
 TEST(MergeList, HandedOverNamesAreAppendedAndTheNewestShown)
 {
     MainDialogDriver driver;
@@ -394,11 +376,9 @@ TEST(MergeList, HandedOverNamesAreAppendedAndTheNewestShown)
 TEST(Browse, RefusedWhileAJobRuns)
 {
     TempDir dir;
-    TempDir other;
     WriteBytes(dir / L"src.bin", MakeBytes(3000, 7));
-    WriteFiles(other.Path(), {L"x.bin"});
+    WriteFiles(dir.Path(), {L"x.bin"});
     MainDialogDriver driver;
-
     driver.SetText(IDC_SOURCE_FILE, dir / L"src.bin");
     driver.SetText(IDC_BLOCK_SIZE, L"1");
     driver.Click(IDC_KBYTE);
@@ -407,10 +387,9 @@ TEST(Browse, RefusedWhileAJobRuns)
     ASSERT_TRUE(notice) << "the separation did not finish";
     ASSERT_TRUE(driver.Sync());
     ASSERT_TRUE(driver.Object().IsJobRunning());
-    const Names blocks = {L"src_00000.bin", L"src_00001.bin", L"src_00002.bin"};
+    const Names blocks = BlockNames(L"src", L".bin", 3);
     ASSERT_EQ(blocks, driver.ListItems());
     driver.SendToItem(IDC_MERGE_LIST, LB_SETCURSEL, 1);
-
     for (int button : {IDC_BROWSE_SOURCE, IDC_BROWSE_MERGE, IDC_BROWSE_RESULT, IDC_UP, IDC_DOWN})
         driver.Click(button);
     ASSERT_TRUE(driver.Sync());
@@ -427,6 +406,6 @@ TEST(Browse, RefusedWhileAJobRuns)
     driver.Click(IDC_UP);
     ASSERT_TRUE(driver.Sync());
     EXPECT_EQ((Names{L"src_00001.bin", L"src_00000.bin", L"src_00002.bin"}), driver.ListItems());
-    ASSERT_TRUE(BrowseMerge(driver, other.Path(), L"x.bin"));
+    ASSERT_TRUE(BrowseMerge(driver, dir.Path(), L"x.bin"));
     EXPECT_EQ((Names{L"x.bin"}), driver.ListItems());
 }

@@ -135,14 +135,12 @@ TEST(SeparateCommand, ReadsThePastedBlockSizeTextAndRefusesWhatDoesNotFit)
     WriteBytes(source, MakeBytes(6000, 3));
     MainDialogDriver driver;
     driver.SetText(IDC_SOURCE_FILE, source);
-
-    struct Case {
+    const struct {
         const wchar_t* text;
         bool megabytes;
         int32_t blockSize;          // 0: refused
         const std::wstring* error;  // the refusal's text
-    };
-    const Case cases[] = {
+    } cases[] = {
         {L"5", kMegabytes, 5 * 1048576, nullptr},
         {L"+5", kKilobytes, 5120, nullptr},
         {L"0", kMegabytes, 0, &kBadBlockSize},
@@ -167,7 +165,7 @@ TEST(SeparateCommand, ReadsThePastedBlockSizeTextAndRefusesWhatDoesNotFit)
         {L"2047", kMegabytes, 2047 * 1048576, nullptr},
         {L"2097151", kKilobytes, 2097151 * 1024, nullptr},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE("block size \"" + Narrow(c.text) + (c.megabytes ? "\" M" : "\" K"));
         const std::vector<std::wstring> before = driver.ListItems();
         const int32_t sizeBefore = driver.Object().m_nBlockSize;
@@ -322,7 +320,6 @@ TEST(JobWindow, AClickIsAnsweredWhileAFastSeparationRuns)
     const Names names = BlockNames(L"many", L".bin", kBlocks);
     MainDialogDriver driver;
     StartSeparate(driver, dir / L"many.bin", L"256", kKilobytes);
-
     const int written = kBlocks / 2;
     ASSERT_TRUE(driver.Hold());
     const bool reached = WaitFor([&] { return FileExists(dir / names[written]); }, kLongJobMs);
@@ -366,7 +363,6 @@ TEST(JobWindow, AFastSeparationThatFailsListsEveryFinishedBlock)
     ASSERT_TRUE(::CreateDirectoryW((dir / BlockName(L"many", L".bin", kFailsAt)).c_str(), nullptr));
     MainDialogDriver driver;
     StartSeparate(driver, dir / L"many.bin", L"1", kKilobytes);
-
     const ShownBox box = WaitForBox(kErrorCaption, kLongJobMs);
     ASSERT_TRUE(box);
     EXPECT_EQ(kCantOpenBlock, box.text);
@@ -489,13 +485,12 @@ TEST(JobWindow, TaskbarButtonFollowsTheBarAndIsClearedHoweverTheJobEnds)
     WriteBigFile(dir / L"big.bin", 200 * kMiB, 31);
     WriteBigFile(dir / L"fails.bin", 60 * kMiB, 32);
     ASSERT_TRUE(::CreateDirectoryW((dir / L"fails_00050.bin").c_str(), nullptr));
-    struct Case {
+    const struct {
         const char* what;
         bool hasList;
         void (*run)(MainDialogDriver&, const TempDir&);
         bool endsFull;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"separation", true, [](MainDialogDriver& d, const TempDir& dir) {
              Separate(d, dir / L"big.bin", L"1", kMegabytes);
          }, true},
@@ -522,7 +517,7 @@ TEST(JobWindow, TaskbarButtonFollowsTheBarAndIsClearedHoweverTheJobEnds)
     // One window for the rows with a taskbar list, in turn, one for the last.
     CRecordingTaskbar* taskbar = nullptr;
     std::unique_ptr<MainDialogDriver> driver;
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         if (!driver || !c.hasList) {
             driver.reset();
@@ -618,9 +613,7 @@ TEST(JobBox, WhileAJobsBoxIsOpenJobsAreRefusedAndCancelWaits)
         EXPECT_FALSE(driver.Sync(500)) << "Cancel did not wait for the job's box";
         ASSERT_TRUE(::IsWindow(box.window));
         ASSERT_TRUE(DismissBox(box.window));
-        ASSERT_TRUE(driver.Sync());
         ASSERT_TRUE(driver.WaitIdle());
-
         ExpectEmptyBar(driver);
         EXPECT_TRUE(NoBox());
         EXPECT_EQ(names, driver.ListItems());
@@ -655,19 +648,16 @@ TEST(JobBox, StaysTopmostWhileTheWindowIsClickedAndExitWaitsForIt)
     const POINT exit = {(exitRect.left + exitRect.right) / 2, (exitRect.top + exitRect.bottom) / 2};
     ASSERT_FALSE(::PtInRect(&boxRect, corner)) << "the box covers the window's corner";
     ASSERT_FALSE(::PtInRect(&boxRect, exit)) << "the box covers Exit";
-
     ASSERT_TRUE(ClickAt(corner));
     ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == driver.Dialog(); }))
         << "the click did not activate the window";
     EXPECT_TRUE(IsAbove(box, driver.Dialog())) << "a click on the window hid the job's box";
-
     ASSERT_TRUE(ClickAt(exit));
     ASSERT_TRUE(WaitFor([&] { return driver.Object().m_bCancel.load(); })) << "Exit not clicked";
     EXPECT_FALSE(driver.Sync(500)) << "Exit did not wait for the job's box";
     EXPECT_NE(nullptr, driver.Object().m_hWnd);
     EXPECT_TRUE(IsAbove(box, driver.Dialog())) << "Exit waits for a box behind the window";
     EXPECT_TRUE(::GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST);
-
     ASSERT_TRUE(DismissBox(box));
     ASSERT_TRUE(driver.WaitClosed());
     EXPECT_EQ(2, driver.Result());

@@ -57,7 +57,6 @@ TEST(EndToEnd, SeparateAndMergeThroughTheWindowRebuildTheSource)
     EXPECT_EQ(source, driver.Text(IDC_SOURCE_FILE));
     ASSERT_TRUE(driver.IsChecked(IDC_KBYTE));
     const double separateSeconds = run(IDC_SEPARATE, kSeparated);
-
     const std::vector<std::wstring> names = BlockNames(L"film.part", L".bin", kBlocks);
     EXPECT_EQ(names, driver.ListItems());
     EXPECT_EQ(kBlocks - 1, driver.ListSelection()) << "the newest block is selected";
@@ -72,7 +71,6 @@ TEST(EndToEnd, SeparateAndMergeThroughTheWindowRebuildTheSource)
     EXPECT_EQ(result, driver.Text(IDC_RESULT_FILE));
     const double mergeSeconds = run(IDC_MERGE, kMerged);
     EXPECT_EQ(names, driver.ListItems()) << "the list stays after a merge";
-
     EXPECT_TRUE(SameFiles(source, result));
     RecordProperty("separate_seconds", std::to_string(separateSeconds));
     RecordProperty("merge_seconds", std::to_string(mergeSeconds));

@@ -56,15 +56,13 @@ void ExpectExitWithTwo(const std::wstring& arguments,
     EXPECT_EQ(2u, run.WaitExitCode());
 }
 
-struct CloseWay {
-    const char* name;
-    std::function<void(ProgramRun&)> close;
-};
-
 // Exit, Escape and Enter come as IDCANCEL (Exit is the default button),
 // the caption's close box and Alt+F4 as WM_CLOSE; IDOK and other
 // notification codes end the window all the same.
-const CloseWay kCloseWays[] = {
+const struct {
+    const char* name;
+    std::function<void(ProgramRun&)> close;
+} kCloseWays[] = {
     {"Exit clicked", [](ProgramRun& run) { run.SendToItem(IDCANCEL, BM_CLICK); }},
     {"IDCANCEL, another code", [](ProgramRun& run) { run.Click(IDCANCEL, BN_DOUBLECLICKED); }},
     {"IDOK", [](ProgramRun& run) { run.Click(IDOK); }},
@@ -87,7 +85,7 @@ const CloseWay kCloseWays[] = {
 
 TEST(ExitCode, EveryWayOfClosingExitsWithTwo)
 {
-    for (const CloseWay& way : kCloseWays) {
+    for (const auto& way : kCloseWays) {
         SCOPED_TRACE(way.name);
         ExpectExitWithTwo(L"", way.close);
     }

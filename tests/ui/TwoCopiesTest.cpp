@@ -10,8 +10,7 @@
 
 namespace {
 
-// Sets a copy up to separate source into blocks of text in the given unit
-// and clicks Separate.
+// Clicks Separate in a copy, for source in blocks of text in unit.
 void StartSeparation(const ProgramRun& program, const std::wstring& source, const wchar_t* text,
                      int unit)
 {
@@ -31,7 +30,6 @@ TEST(TwoCopies, SeparateAtTheSameTimeWithoutDisturbingEachOther)
     constexpr int kMegabytesEach = 240;
     WriteBigFile(sourceA, kMegabytesEach * kMiB, 41);
     WriteBigFile(sourceB, kMegabytesEach * kMiB, 42);
-
     ProgramRun a, b;
     ASSERT_TRUE(a.Started() && b.Started());
     StartSeparation(a, sourceA, L"1", IDC_MBYTE);
@@ -77,7 +75,6 @@ TEST(TwoCopies, AnIdleCopyClosesAtOnceAndExitStopsTheSeparatingOne)
     const std::wstring source = dir / L"big.bin";
     constexpr int kBlocks = 600;
     WriteBigFile(source, kBlocks * kMiB, 43);
-
     ProgramRun busy, idle;
     ASSERT_TRUE(busy.Started() && idle.Started());
     StartSeparation(busy, source, L"1", IDC_MBYTE);
