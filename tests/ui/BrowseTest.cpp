@@ -159,8 +159,8 @@ TEST(Browse, MergeSelectionOrdersRunsOfDigitsByTheirNumber)
 // go through the OK button. Each name that joins that selection has the
 // dialog rebuild its field and the program measure it again: the time grows
 // with names times characters, so 360 names of 200 characters pass the
-// buffer in half the time of 600 shorter ones. How long the list takes to
-// fill is reported.
+// buffer in little more than half the time of 600 shorter ones. How long
+// the list takes to fill is reported.
 TEST(Browse, ThousandsOfChosenBlocksAllReachTheList)
 {
     const struct {
