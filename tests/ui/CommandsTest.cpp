@@ -17,6 +17,8 @@
 
 namespace {
 
+using Names = std::vector<std::wstring>;
+
 constexpr bool kMegabytes = true;
 constexpr bool kKilobytes = false;
 
@@ -28,7 +30,7 @@ void SetBlockSize(const MainDialogDriver& driver, const std::wstring& text, bool
     ASSERT_TRUE(driver.Sync());
 }
 
-// Fills in source and the block size, given as text, for a separation.
+// Fills in source and the block size, as text, for a separation.
 void ChooseSource(const MainDialogDriver& driver, const std::wstring& source,
                   const std::wstring& text, bool megabytes)
 {
@@ -44,8 +46,7 @@ void StartSeparate(MainDialogDriver& driver, const std::wstring& source, const s
     driver.Click(IDC_SEPARATE);
 }
 
-// Separates source into blocks of text; waits for the success box and for
-// the end of the job.
+// Separates source into blocks of text, to the job's success box and end.
 void Separate(MainDialogDriver& driver, const std::wstring& source, const std::wstring& text,
               bool megabytes)
 {
@@ -53,19 +54,39 @@ void Separate(MainDialogDriver& driver, const std::wstring& source, const std::w
     EXPECT_EQ(kSeparated, RunJob(driver, IDC_SEPARATE));
 }
 
+// Writes dir / stem.bin, size bytes, and separates it into 1 MiB blocks;
+// returns their names, which the list must show.
+Names SeparateInMiB(MainDialogDriver& driver, const TempDir& dir, const std::wstring& stem,
+                    uint64_t size)
+{
+    WriteBytes(dir / (stem + L".bin"), MakeBytes(size, 7));
+    Separate(driver, dir / (stem + L".bin"), L"1", kMegabytes);
+    const Names names = BlockNames(stem, L".bin", static_cast<size_t>((size + kMiB - 1) / kMiB));
+    EXPECT_EQ(names, driver.ListItems());
+    return names;
+}
+
+// A fresh directory with big.bin, blocks MiB, for jobs long enough to stop.
+struct BigSource {
+    BigSource(int count, uint32_t seed) : blocks(count) { WriteBigFile(path, count * kMiB, seed); }
+    TempDir dir;
+    const std::wstring path = dir / L"big.bin";
+    const int blocks;
+};
+
 // The block files of stem + ".bin" in dir.
-std::vector<std::wstring> BlocksOnDisk(const TempDir& dir, const std::wstring& stem)
+Names BlocksOnDisk(const TempDir& dir, const std::wstring& stem)
 {
     return SourceBlocks(dir.Path(), stem, L".bin", kMiB).OnDisk();
 }
 
 // The taskbar button with the shell replaced by a record of what it was
-// asked: "value D/T", "clear". hasList false stands for a shell without a
-// taskbar list.
+// asked: "value D/T" ("full" when D is T), "clear". hasList false stands for
+// a shell without a taskbar list.
 class CRecordingTaskbar : public CTaskbarProgress {
 public:
     explicit CRecordingTaskbar(bool hasList) : m_bHasList(hasList) {}
-    std::vector<std::wstring> Calls()
+    Names Calls()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_calls;
@@ -76,7 +97,8 @@ protected:
     void CloseList() override {}
     void SetValue(HWND, ULONGLONG done, ULONGLONG total) override
     {
-        Record(L"value " + std::to_wstring(done) + L"/" + std::to_wstring(total));
+        Record(done == total ? L"full"
+                             : L"value " + std::to_wstring(done) + L"/" + std::to_wstring(total));
     }
     void SetNoProgress(HWND) override { Record(L"clear"); }
 
@@ -88,7 +110,7 @@ private:
     }
     const bool m_bHasList;
     std::mutex m_mutex;
-    std::vector<std::wstring> m_calls;
+    Names m_calls;
 };
 
 } // namespace
@@ -113,14 +135,12 @@ TEST(SeparateCommand, ReadsThePastedBlockSizeTextAndRefusesWhatDoesNotFit)
     WriteBytes(source, MakeBytes(6000, 3));
     MainDialogDriver driver;
     driver.SetText(IDC_SOURCE_FILE, source);
-
-    struct Case {
+    const struct {
         const wchar_t* text;
         bool megabytes;
         int32_t blockSize;          // 0: refused
         const std::wstring* error;  // the refusal's text
-    };
-    const Case cases[] = {
+    } cases[] = {
         {L"5", kMegabytes, 5 * 1048576, nullptr},
         {L"+5", kKilobytes, 5120, nullptr},
         {L"0", kMegabytes, 0, &kBadBlockSize},
@@ -145,7 +165,7 @@ TEST(SeparateCommand, ReadsThePastedBlockSizeTextAndRefusesWhatDoesNotFit)
         {L"2047", kMegabytes, 2047 * 1048576, nullptr},
         {L"2097151", kKilobytes, 2097151 * 1024, nullptr},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE("block size \"" + Narrow(c.text) + (c.megabytes ? "\" M" : "\" K"));
         const std::vector<std::wstring> before = driver.ListItems();
         const int32_t sizeBefore = driver.Object().m_nBlockSize;
@@ -171,31 +191,25 @@ TEST(SeparateCommand, RefusedSeparateKeepsTheListAndItsDirectory)
     // source and, to catch a merge that looks in the wrong place, files
     // named like A's blocks with other bytes.
     TempDir a, b;
-    const std::wstring source = a / L"doc.bin";
-    WriteBytes(source, MakeBytes(3 * kMiB + 7, 5));
-    for (const std::wstring& name : BlockNames(L"doc", L".bin", 4))
+    MainDialogDriver driver;
+    const Names names = SeparateInMiB(driver, a, L"doc", 3 * kMiB + 7);
+    ASSERT_EQ(a.Path(), driver.Object().m_strListDir);
+    for (const std::wstring& name : names)
         WriteBytes(b / name, MakeBytes(kMiB, 99));
     WriteBytes(b / L"other.bin", MakeBytes(100, 6));
-
-    MainDialogDriver driver;
-    Separate(driver, source, L"1", kMegabytes);
-    const std::vector<std::wstring> names = BlockNames(L"doc", L".bin", 4);
-    ASSERT_EQ(names, driver.ListItems());
-    ASSERT_EQ(a.Path(), driver.Object().m_strListDir);
-
     ChooseSource(driver, b / L"other.bin", L"0", kMegabytes);
     ExpectRefusal(driver, IDC_SEPARATE, kBadBlockSize);
     SetBlockSize(driver, L"2048", kMegabytes);
     ExpectRefusal(driver, IDC_SEPARATE, kBlockSizeTooBig);
     EXPECT_EQ(a.Path(), driver.Object().m_strListDir);
-    EXPECT_EQ(source, driver.Object().m_strJobPath);
+    EXPECT_EQ(a / L"doc.bin", driver.Object().m_strJobPath);
     EXPECT_EQ(names, driver.ListItems());
     EXPECT_TRUE(BlocksOnDisk(b, L"other").empty());
 
     // The list still names A's blocks, so a merge rebuilds A's source.
     driver.SetText(IDC_RESULT_FILE, b / L"joined.bin");
     EXPECT_EQ(kMerged, RunJob(driver, IDC_MERGE));
-    EXPECT_TRUE(SameFiles(source, b / L"joined.bin"));
+    EXPECT_TRUE(SameFiles(a / L"doc.bin", b / L"joined.bin"));
 }
 
 TEST(MergeCommand, RefusesWithoutResultFirstThenWithoutFiles)
@@ -212,12 +226,8 @@ TEST(MergeCommand, RefusesWithoutResultFirstThenWithoutFiles)
 TEST(MergeCommand, AResultThatIsOneOfTheListedFilesIsRefusedAndKept)
 {
     TempDir dir;
-    const std::wstring source = dir / L"keep.bin";
-    WriteBytes(source, MakeBytes(2 * kMiB + 9, 12));
     MainDialogDriver driver;
-    Separate(driver, source, L"1", kMegabytes);
-    const std::vector<std::wstring> names = BlockNames(L"keep", L".bin", 3);
-    ASSERT_EQ(names, driver.ListItems());
+    const Names names = SeparateInMiB(driver, dir, L"keep", 2 * kMiB + 9);
 
     // The second block, spelt in other letter case.
     driver.SetText(IDC_RESULT_FILE, dir / L"KEEP_00001.BIN");
@@ -227,7 +237,8 @@ TEST(MergeCommand, AResultThatIsOneOfTheListedFilesIsRefusedAndKept)
     ASSERT_TRUE(driver.WaitIdle());
     EXPECT_TRUE(NoBox());
     ExpectEmptyBar(driver);
-    EXPECT_TRUE(SameBytes(dir / names[1], 0, source, kMiB, kMiB)) << "the block was overwritten";
+    EXPECT_TRUE(SameBytes(dir / names[1], 0, dir / L"keep.bin", kMiB, kMiB))
+        << "the block was overwritten";
     EXPECT_EQ(kMiB, FileSizeOf(dir / names[1]));
 }
 
@@ -238,18 +249,15 @@ TEST(MergeCommand, UpAndDownBeforeMergeChangeTheOrderOfTheResult)
     TempDir dir;
     const std::wstring source = dir / L"three.bin";
     const std::wstring result = dir / L"result.out";
-    WriteBytes(source, MakeBytes(2 * kMiB + 100, 8));
     MainDialogDriver driver;
-    Separate(driver, source, L"1024", kKilobytes);
-    const std::vector<std::wstring> names = BlockNames(L"three", L".bin", 3);
-    ASSERT_EQ(names, driver.ListItems());
+    const Names names = SeparateInMiB(driver, dir, L"three", 2 * kMiB + 100);
     ASSERT_EQ(2, driver.ListSelection());
 
     // The last block to the top: 2, 0, 1.
     driver.Click(IDC_UP);
     driver.Click(IDC_UP);
     ASSERT_TRUE(driver.Sync());
-    ASSERT_EQ((std::vector<std::wstring>{names[2], names[0], names[1]}), driver.ListItems());
+    ASSERT_EQ((Names{names[2], names[0], names[1]}), driver.ListItems());
     driver.SetText(IDC_RESULT_FILE, result);
     EXPECT_EQ(kMerged, RunJob(driver, IDC_MERGE));
     ASSERT_EQ(2 * kMiB + 100, FileSizeOf(result));
@@ -260,7 +268,7 @@ TEST(MergeCommand, UpAndDownBeforeMergeChangeTheOrderOfTheResult)
     driver.SendToItem(IDC_MERGE_LIST, LB_SETCURSEL, 1);
     driver.Click(IDC_DOWN);
     ASSERT_TRUE(driver.Sync());
-    ASSERT_EQ((std::vector<std::wstring>{names[2], names[1], names[0]}), driver.ListItems());
+    ASSERT_EQ((Names{names[2], names[1], names[0]}), driver.ListItems());
     EXPECT_EQ(kMerged, RunJob(driver, IDC_MERGE));
     ASSERT_EQ(2 * kMiB + 100, FileSizeOf(result));
     EXPECT_TRUE(SameBytes(result, 0, source, 2 * kMiB, 100));
@@ -272,53 +280,46 @@ TEST(MergeCommand, UpAndDownBeforeMergeChangeTheOrderOfTheResult)
 
 TEST(CancelCommand, CancelOfTheSeparateGroupStopsALongSeparation)
 {
-    TempDir dir;
-    const std::wstring source = dir / L"big.bin";
-    constexpr int kBlocks = 480;
-    WriteBigFile(source, kBlocks * kMiB, 21);
+    const BigSource big(480, 21);
     MainDialogDriver driver;
-    StartSeparate(driver, source, L"1", kMegabytes);
+    StartSeparate(driver, big.path, L"1", kMegabytes);
     ASSERT_TRUE(WaitForListItems(driver, 3));
     driver.Click(IDC_CANCEL_SEPARATE);
     ASSERT_NO_FATAL_FAILURE(ExpectStoppedQuietly(driver));
-    // The blocks listed are whole; on disk there is at most one more, the
-    // one under way, still empty with one chunk a block.
-    const std::vector<std::wstring> listed = driver.ListItems();
+    // The blocks listed are whole; on disk at most one more, still empty.
+    const Names listed = driver.ListItems();
     EXPECT_GE(listed.size(), 3u);
-    EXPECT_LT(listed.size(), static_cast<size_t>(kBlocks)) << "the job was not stopped";
-    EXPECT_TRUE(SourceBlocks(dir.Path(), L"big", L".bin", kMiB).AreWhole(listed));
-    std::vector<std::wstring> onDisk = BlocksOnDisk(dir, L"big");
+    EXPECT_LT(listed.size(), static_cast<size_t>(big.blocks)) << "the job was not stopped";
+    EXPECT_TRUE(SourceBlocks(big.dir.Path(), L"big", L".bin", kMiB).AreWhole(listed));
+    Names onDisk = BlocksOnDisk(big.dir, L"big");
     if (onDisk.size() == listed.size() + 1) {
-        EXPECT_EQ(0u, FileSizeOf(dir / onDisk.back())) << "the block under way";
+        EXPECT_EQ(0u, FileSizeOf(big.dir / onDisk.back())) << "the block under way";
         onDisk.pop_back();
     }
     EXPECT_EQ(listed, onDisk);
 
-    // Cancel with no job does nothing and doesn't block; the next job runs
-    // to its end.
+    // Cancel with no job does nothing; the next job runs to its end.
     driver.Click(IDC_CANCEL_SEPARATE);
     driver.Click(IDC_CANCEL_MERGE);
     ASSERT_TRUE(driver.Sync());
     SetBlockSize(driver, L"200", kMegabytes);
     EXPECT_EQ(kSeparated, RunJob(driver, IDC_SEPARATE));
     EXPECT_EQ(BlockNames(L"big", L".bin", 3), driver.ListItems());
-    EXPECT_TRUE(SameBytes(dir / L"big_00002.bin", 0, source, 400 * kMiB, 80 * kMiB));
+    EXPECT_TRUE(SameBytes(big.dir / L"big_00002.bin", 0, big.path, 400 * kMiB, 80 * kMiB));
 }
 
-// A separation into small blocks hands over names and positions faster than
-// a window could draw each. Held while half the blocks are written, the
-// window finds them all queued; a click made then is still answered while the
-// job runs, with every block finished before it listed, and once the job's
-// box is up the list shows every block and the bar is full.
+// A separation into small blocks hands over names faster than a window could
+// draw each. Held while half the blocks are written, the window finds them
+// queued; a click made then is still answered while the job runs, and once
+// the job's box is up the list shows every block and the bar is full.
 TEST(JobWindow, AClickIsAnsweredWhileAFastSeparationRuns)
 {
     TempDir dir;
     constexpr int kBlocks = 500;
     WriteBigFile(dir / L"many.bin", kBlocks * 256 * 1024, 5);
-    const std::vector<std::wstring> names = BlockNames(L"many", L".bin", kBlocks);
+    const Names names = BlockNames(L"many", L".bin", kBlocks);
     MainDialogDriver driver;
     StartSeparate(driver, dir / L"many.bin", L"256", kKilobytes);
-
     const int written = kBlocks / 2;
     ASSERT_TRUE(driver.Hold());
     const bool reached = WaitFor([&] { return FileExists(dir / names[written]); }, kLongJobMs);
@@ -329,21 +330,20 @@ TEST(JobWindow, AClickIsAnsweredWhileAFastSeparationRuns)
     bool finished = false;
     ASSERT_TRUE(WaitFor([&] {
         answered = driver.IsChecked(IDC_MBYTE);
-        finished = FindOwnWindow(L"Notice") != nullptr;
+        finished = FindOwnWindow(kNoticeCaption) != nullptr;
         return answered || finished;
     }, kLongJobMs));
     EXPECT_TRUE(answered && !finished) << "the click waited for the end of the job";
     EXPECT_GE(driver.SendToItem(IDC_MERGE_LIST, LB_GETCOUNT), written);
 
-    // The success box holds the job, and its end message with it; the list
-    // shows every block already.
-    HWND box = WaitForOwnWindow(L"Notice", L"#32770", kLongJobMs);
-    ASSERT_NE(nullptr, box);
-    EXPECT_EQ(kSeparated, BoxText(box));
+    // The success box holds the job, and its end message with it.
+    const ShownBox box = WaitForBox(kNoticeCaption, kLongJobMs);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(kSeparated, box.text);
     ASSERT_TRUE(driver.Sync());
     ExpectNewestListed(driver, names);
     EXPECT_EQ(kBlocks, driver.ProgressPos()) << "the bar is not full";
-    ASSERT_TRUE(DismissBox(box));
+    ASSERT_TRUE(DismissBox(box.window));
     ASSERT_TRUE(driver.WaitIdle());
     EXPECT_EQ(names, driver.ListItems());
     ExpectEmptyBar(driver);
@@ -357,21 +357,19 @@ TEST(JobWindow, AClickIsAnsweredWhileAFastSeparationRuns)
 TEST(JobWindow, AFastSeparationThatFailsListsEveryFinishedBlock)
 {
     TempDir dir;
-    constexpr int kBlocks = 400;
     constexpr int kFailsAt = 300;
-    WriteBytes(dir / L"many.bin", MakeBytes(kBlocks * 1024, 6));
-    const std::vector<std::wstring> names = BlockNames(L"many", L".bin", kBlocks);
-    ASSERT_TRUE(::CreateDirectoryW((dir / names[kFailsAt]).c_str(), nullptr));
+    WriteBytes(dir / L"many.bin", MakeBytes(400 * 1024, 6));
+    const Names names = BlockNames(L"many", L".bin", kFailsAt);
+    ASSERT_TRUE(::CreateDirectoryW((dir / BlockName(L"many", L".bin", kFailsAt)).c_str(), nullptr));
     MainDialogDriver driver;
     StartSeparate(driver, dir / L"many.bin", L"1", kKilobytes);
-
-    HWND box = WaitForOwnWindow(L"Error", L"#32770", kLongJobMs);
-    ASSERT_NE(nullptr, box);
-    EXPECT_EQ(kCantOpenBlock, BoxText(box));
+    const ShownBox box = WaitForBox(kErrorCaption, kLongJobMs);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(kCantOpenBlock, box.text);
     ASSERT_TRUE(driver.Sync());
-    ExpectNewestListed(driver, std::vector<std::wstring>(names.begin(), names.begin() + kFailsAt));
+    ExpectNewestListed(driver, names);
     ExpectEmptyBar(driver);
-    ASSERT_TRUE(DismissBox(box));
+    ASSERT_TRUE(DismissBox(box.window));
     ASSERT_TRUE(driver.WaitIdle());
 }
 
@@ -392,14 +390,13 @@ public:
     }
 };
 
-// No refused post loses a block or leaves the window mid-job: every block is
-// listed in block order, the newest selected, and the bar empties, also when
-// the window waited in a Cancel while the job's end was refused.
+// No refused post loses a block or leaves the window mid-job (also when it
+// waited in a Cancel): every block listed in order, the bar emptied.
 TEST(JobWindow, RefusedPostsLoseNoBlockAndTheEndStillComes)
 {
     TempDir dir;
     WriteBytes(dir / L"five.bin", MakeBytes(5 * 1024, 8));
-    const std::vector<std::wstring> names = BlockNames(L"five", L".bin", 5);
+    const Names names = BlockNames(L"five", L".bin", 5);
     const struct {
         const char* what;
         UINT refused;
@@ -433,13 +430,10 @@ TEST(JobWindow, RefusedPostsLoseNoBlockAndTheEndStillComes)
 
 TEST(CancelCommand, EachCancelStopsOnlyAJobOfItsOwnGroupAndExitStopsAny)
 {
-    TempDir dir;
-    const std::wstring source = dir / L"big.bin";
-    const std::wstring result = dir / L"joined.bin";
-    constexpr int kBlocks = 320;
-    WriteBigFile(source, kBlocks * kMiB, 22);
+    const BigSource big(320, 22);
+    const std::wstring result = big.dir / L"joined.bin";
     MainDialogDriver driver;
-    ChooseSource(driver, source, L"1", kMegabytes);
+    ChooseSource(driver, big.path, L"1", kMegabytes);
     driver.SetText(IDC_RESULT_FILE, result);
 
     // Cancel of the merge group during a separation: nothing happens.
@@ -447,22 +441,22 @@ TEST(CancelCommand, EachCancelStopsOnlyAJobOfItsOwnGroupAndExitStopsAny)
     ASSERT_TRUE(WaitForListItems(driver, 2));
     driver.Click(IDC_CANCEL_MERGE);
     ASSERT_TRUE(driver.Sync());
-    ASSERT_LT(driver.ListItems().size(), static_cast<size_t>(kBlocks))
+    ASSERT_LT(driver.ListItems().size(), static_cast<size_t>(big.blocks))
         << "the separation was over before the click: the file is too small";
     EXPECT_EQ(kSeparated, TakeJobBox(driver, kNoticeCaption));
     ASSERT_TRUE(driver.WaitIdle());
-    ASSERT_EQ(BlockNames(L"big", L".bin", kBlocks), driver.ListItems());
+    ASSERT_EQ(BlockNames(L"big", L".bin", big.blocks), driver.ListItems());
 
     // Cancel of the separate group during a merge: nothing happens.
     driver.Click(IDC_MERGE);
     ASSERT_TRUE(WaitForProgress(driver, 2));
     driver.Click(IDC_CANCEL_SEPARATE);
     ASSERT_TRUE(driver.Sync());
-    ASSERT_LT(driver.ProgressPos(), kBlocks)
+    ASSERT_LT(driver.ProgressPos(), big.blocks)
         << "the merge was over before the click: the file is too small";
     EXPECT_EQ(kMerged, TakeJobBox(driver, kNoticeCaption));
     ASSERT_TRUE(driver.WaitIdle());
-    EXPECT_TRUE(SameFiles(source, result));
+    EXPECT_TRUE(SameFiles(big.path, result));
 
     // Cancel of the merge group during a merge stops it: the result holds
     // the chunks written so far.
@@ -470,7 +464,7 @@ TEST(CancelCommand, EachCancelStopsOnlyAJobOfItsOwnGroupAndExitStopsAny)
     ASSERT_TRUE(WaitForProgress(driver, 2));
     driver.Click(IDC_CANCEL_MERGE);
     ASSERT_NO_FATAL_FAILURE(ExpectStoppedQuietly(driver));
-    EXPECT_TRUE(IsPartialResult(result, source, 2 * kMiB));
+    EXPECT_TRUE(IsPartialResult(result, big.path, 2 * kMiB));
     EXPECT_EQ(0u, FileSizeOf(result) % kMiB);
     // Exit during a merge stops it too, and the window closes.
     driver.Click(IDC_MERGE);
@@ -479,7 +473,7 @@ TEST(CancelCommand, EachCancelStopsOnlyAJobOfItsOwnGroupAndExitStopsAny)
     ASSERT_TRUE(driver.WaitClosed(kLongJobMs));
     EXPECT_EQ(2, driver.Result());
     EXPECT_TRUE(NoBox());
-    EXPECT_TRUE(IsPartialResult(result, source, 2 * kMiB));
+    EXPECT_TRUE(IsPartialResult(result, big.path, 2 * kMiB));
 }
 
 // While a job runs the taskbar button shows what the bar shows, drawn when
@@ -488,57 +482,47 @@ TEST(CancelCommand, EachCancelStopsOnlyAJobOfItsOwnGroupAndExitStopsAny)
 TEST(JobWindow, TaskbarButtonFollowsTheBarAndIsClearedHoweverTheJobEnds)
 {
     TempDir dir;
-    constexpr int kBlocks = 200;
-    WriteBigFile(dir / L"big.bin", kBlocks * kMiB, 31);
+    WriteBigFile(dir / L"big.bin", 200 * kMiB, 31);
     WriteBigFile(dir / L"fails.bin", 60 * kMiB, 32);
     ASSERT_TRUE(::CreateDirectoryW((dir / L"fails_00050.bin").c_str(), nullptr));
-    // "value D/T" with D == T.
-    const auto isFull = [](const std::wstring& call) {
-        const size_t slash = call.find(L'/');
-        return call.compare(0, 6, L"value ") == 0 && slash != std::wstring::npos &&
-               call.substr(6, slash - 6) == call.substr(slash + 1);
-    };
-    struct Case {
+    const struct {
         const char* what;
         bool hasList;
         void (*run)(MainDialogDriver&, const TempDir&);
-        bool cleared;
         bool endsFull;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"separation", true, [](MainDialogDriver& d, const TempDir& dir) {
              Separate(d, dir / L"big.bin", L"1", kMegabytes);
-         }, true, true},
+         }, true},
         {"merge", true, [](MainDialogDriver& d, const TempDir& dir) {
              d.SetText(IDC_RESULT_FILE, dir / L"joined.bin");
              EXPECT_EQ(kMerged, RunJob(d, IDC_MERGE));
-         }, true, true},
+         }, true},
         {"cancel", true, [](MainDialogDriver& d, const TempDir& dir) {
              StartSeparate(d, dir / L"big.bin", L"1", kMegabytes);
              ASSERT_TRUE(WaitFor([&] { return d.ProgressPos() >= 2; }, kLongJobMs));
              d.Click(IDC_CANCEL_SEPARATE);
              EXPECT_TRUE(d.WaitIdle(kLongJobMs));
-         }, true, false},
+         }, false},
         {"failure", true, [](MainDialogDriver& d, const TempDir& dir) {
              StartSeparate(d, dir / L"fails.bin", L"1", kMegabytes);
              ASSERT_TRUE(d.Sync());
              EXPECT_EQ(kCantOpenBlock, TakeJobBox(d, kErrorCaption));
              EXPECT_TRUE(d.WaitIdle());
-         }, true, false},
+         }, false},
         {"no taskbar list", false, [](MainDialogDriver& d, const TempDir& dir) {
              Separate(d, dir / L"big.bin", L"1", kMegabytes);
-         }, false, false},
+         }, false},
     };
+    // One window for the rows with a taskbar list, in turn, one for the last.
     CRecordingTaskbar* taskbar = nullptr;
-    bool hasList = true;
     std::unique_ptr<MainDialogDriver> driver;
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        if (!driver || c.hasList != hasList) {
+        if (!driver || !c.hasList) {
             driver.reset();
-            hasList = c.hasList;
             auto dialog = std::make_unique<CMainDlg>();
-            auto recording = std::make_unique<CRecordingTaskbar>(hasList);
+            auto recording = std::make_unique<CRecordingTaskbar>(c.hasList);
             taskbar = recording.get();
             dialog->m_pTaskbar = std::move(recording);
             driver = std::make_unique<MainDialogDriver>(std::move(dialog));
@@ -548,16 +532,17 @@ TEST(JobWindow, TaskbarButtonFollowsTheBarAndIsClearedHoweverTheJobEnds)
         SentToItemCounter barSets(*driver, IDC_PROGRESS, PBM_SETPOS);
         c.run(*driver, dir);
         ASSERT_TRUE(driver->Sync());
-        const std::vector<std::wstring> all = taskbar->Calls();
-        const std::vector<std::wstring> calls(all.begin() + before, all.end());
-        if (!c.cleared) {
+        const Names all = taskbar->Calls();
+        const Names calls(all.begin() + before, all.end());
+        if (!c.hasList) {
             EXPECT_TRUE(calls.empty()) << Narrow(calls.front());
             continue;
         }
         ASSERT_GE(calls.size(), 2u);
         EXPECT_EQ(L"clear", calls.back());
         EXPECT_EQ(1, std::count(calls.begin(), calls.end(), L"clear"));
-        EXPECT_EQ(c.endsFull, isFull(calls[calls.size() - 2])) << Narrow(calls[calls.size() - 2]);
+        const std::wstring& last = calls[calls.size() - 2];
+        EXPECT_EQ(c.endsFull, last == L"full") << Narrow(last);
         // Drawn no more often than the bar (whose count has the end's too).
         EXPECT_LT(static_cast<int>(calls.size() - 1), barSets.Count());
     }
@@ -566,36 +551,32 @@ TEST(JobWindow, TaskbarButtonFollowsTheBarAndIsClearedHoweverTheJobEnds)
 // ------------------------------------------------- while a job's box is open
 
 // A job that shows its box, a success or an error, holds on to the window
-// until the box goes: Separate and Merge are refused meanwhile, and the
-// Cancel of the job's group waits for the box. The job then ends as it was,
-// no second job having run.
+// until the box goes: Separate and Merge do nothing meanwhile and Cancel
+// waits for the box; the job then ends as it was, no second job run.
 TEST(JobBox, WhileAJobsBoxIsOpenJobsAreRefusedAndCancelWaits)
 {
-    struct Case {
+    const struct {
         const char* what;
         bool merge;  // the job holding the box merges, else it separates
-        const std::wstring* caption;
-        const std::wstring* text;
+        const std::wstring& caption;
+        const std::wstring& text;
+    } cases[] = {
+        {"a separation's success box", false, kNoticeCaption, kSeparated},
+        {"a merge's error box", true, kErrorCaption, kCantOpenMerged},
     };
-    const Case cases[] = {
-        {"a separation's success box", false, &kNoticeCaption, &kSeparated},
-        {"a merge's error box", true, &kErrorCaption, &kCantOpenMerged},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir dir;
         const std::wstring source = dir / L"first.bin";
-        const std::wstring other = dir / L"second.bin";
         const std::wstring result = dir / L"out.bin";
         WriteBytes(source, MakeBytes(2 * kMiB + 500, 31));
-        WriteBytes(other, MakeBytes(3000, 32));
-        const std::vector<std::wstring> names = BlockNames(L"first", L".bin", 3);
-        std::vector<std::wstring> blocks = names;
+        WriteBytes(dir / L"second.bin", MakeBytes(3000, 32));
+        const Names names = BlockNames(L"first", L".bin", 3);
+        Names blocks = names;
         MainDialogDriver driver;
         if (c.merge) {
             // The merge fails at the block that is gone.
             Separate(driver, source, L"1", kMegabytes);
-            ASSERT_EQ(names, driver.ListItems());
             ASSERT_TRUE(::DeleteFileW((dir / names[1]).c_str()));
             blocks.erase(blocks.begin() + 1);
             driver.SetText(IDC_RESULT_FILE, result);
@@ -603,9 +584,9 @@ TEST(JobBox, WhileAJobsBoxIsOpenJobsAreRefusedAndCancelWaits)
         } else {
             StartSeparate(driver, source, L"1", kMegabytes);
         }
-        const ShownBox box = WaitForBox(*c.caption);
+        const ShownBox box = WaitForBox(c.caption);
         ASSERT_TRUE(box);
-        EXPECT_EQ(*c.text, box.text);
+        EXPECT_EQ(c.text, box.text);
         ASSERT_TRUE(driver.Sync());
         EXPECT_TRUE(driver.Object().IsJobRunning());
         ASSERT_EQ(names, driver.ListItems());
@@ -613,7 +594,7 @@ TEST(JobBox, WhileAJobsBoxIsOpenJobsAreRefusedAndCancelWaits)
             ExpectEmptyBar(driver);  // emptied before an error box
 
         // Separate and Merge do nothing while the job holds its box.
-        ChooseSource(driver, other, L"1", kKilobytes);
+        ChooseSource(driver, dir / L"second.bin", L"1", kKilobytes);
         driver.SetText(IDC_RESULT_FILE, result);
         driver.Click(IDC_SEPARATE);
         driver.Click(IDC_MERGE);
@@ -625,35 +606,29 @@ TEST(JobBox, WhileAJobsBoxIsOpenJobsAreRefusedAndCancelWaits)
         EXPECT_EQ(c.merge ? result : source, driver.Object().m_strJobPath);
         EXPECT_EQ(static_cast<int32_t>(kMiB), driver.Object().m_nBlockSize);
         EXPECT_TRUE(BlocksOnDisk(dir, L"second").empty());
-        if (!c.merge) {
-            EXPECT_FALSE(FileExists(result));
-        }
+        EXPECT_EQ(c.merge, FileExists(result));
 
         // Cancel waits for the box: the dialog handles nothing meanwhile.
         driver.Click(c.merge ? IDC_CANCEL_MERGE : IDC_CANCEL_SEPARATE);
         EXPECT_FALSE(driver.Sync(500)) << "Cancel did not wait for the job's box";
         ASSERT_TRUE(::IsWindow(box.window));
         ASSERT_TRUE(DismissBox(box.window));
-        ASSERT_TRUE(driver.Sync());
         ASSERT_TRUE(driver.WaitIdle());
-
         ExpectEmptyBar(driver);
         EXPECT_TRUE(NoBox());
         EXPECT_EQ(names, driver.ListItems());
         EXPECT_EQ(blocks, BlocksOnDisk(dir, L"first"));
         EXPECT_TRUE(BlocksOnDisk(dir, L"second").empty());
-        if (c.merge) {
+        if (c.merge)
             EXPECT_TRUE(SameFiles(dir / names[0], result)) << "not what came before the gap";
-        } else {
+        else
             EXPECT_FALSE(FileExists(result));
-        }
     }
 }
 
-// A job's box has no owner, so nothing ties it to the window; it must not
-// hide behind the window, which waits for it on Exit and answers nothing
-// until it is dismissed. Real clicks on the window and on Exit leave it the
-// topmost window; once it is dismissed the window closes, the job done.
+// A job's box has no owner, yet must not hide behind the window, which waits
+// for it on Exit: real clicks on the window and on Exit leave it topmost;
+// once it is dismissed the window closes, the job done.
 TEST(JobBox, StaysTopmostWhileTheWindowIsClickedAndExitWaitsForIt)
 {
     TempDir dir;
@@ -664,8 +639,7 @@ TEST(JobBox, StaysTopmostWhileTheWindowIsClickedAndExitWaitsForIt)
     HWND box = WaitForOwnWindow(L"Notice");
     ASSERT_NE(nullptr, box);
 
-    // Points of the window that the box does not cover: a corner of its
-    // client area, and the Exit button.
+    // Points the box does not cover: a corner of the window, and Exit.
     RECT boxRect, exitRect;
     ::GetWindowRect(box, &boxRect);
     ::GetWindowRect(driver.Item(IDCANCEL), &exitRect);
@@ -674,19 +648,16 @@ TEST(JobBox, StaysTopmostWhileTheWindowIsClickedAndExitWaitsForIt)
     const POINT exit = {(exitRect.left + exitRect.right) / 2, (exitRect.top + exitRect.bottom) / 2};
     ASSERT_FALSE(::PtInRect(&boxRect, corner)) << "the box covers the window's corner";
     ASSERT_FALSE(::PtInRect(&boxRect, exit)) << "the box covers Exit";
-
     ASSERT_TRUE(ClickAt(corner));
     ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == driver.Dialog(); }))
         << "the click did not activate the window";
-    EXPECT_TRUE(IsAbove(box, driver.Dialog())) << "a click on the window put the job's box behind it";
-
+    EXPECT_TRUE(IsAbove(box, driver.Dialog())) << "a click on the window hid the job's box";
     ASSERT_TRUE(ClickAt(exit));
-    ASSERT_TRUE(WaitFor([&] { return driver.Object().m_bCancel.load(); })) << "Exit was not clicked";
+    ASSERT_TRUE(WaitFor([&] { return driver.Object().m_bCancel.load(); })) << "Exit not clicked";
     EXPECT_FALSE(driver.Sync(500)) << "Exit did not wait for the job's box";
     EXPECT_NE(nullptr, driver.Object().m_hWnd);
     EXPECT_TRUE(IsAbove(box, driver.Dialog())) << "Exit waits for a box behind the window";
     EXPECT_TRUE(::GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST);
-
     ASSERT_TRUE(DismissBox(box));
     ASSERT_TRUE(driver.WaitClosed());
     EXPECT_EQ(2, driver.Result());

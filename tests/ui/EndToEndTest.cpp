@@ -7,86 +7,61 @@
 
 #include "support/JobSteps.h"
 
-namespace {
-
-// What the test saw of a running job before its box came up.
-struct Sighting {
-    size_t items = 0;
-    int position = 0;
-    int high = 0;
-};
-
-// Polls the window until the job shows progress short of its end, with no box
-// up yet; false when the job got to its box (or nowhere) first.
-bool SeeJobMidway(const MainDialogDriver& driver, bool countItems, size_t allItems,
-                  Sighting& seen)
-{
-    return WaitFor([&] {
-        if (FindBox())
-            return true;
-        seen.position = driver.ProgressPos();
-        seen.high = driver.ProgressHigh();
-        seen.items = static_cast<size_t>(driver.SendToItem(IDC_MERGE_LIST, LB_GETCOUNT));
-        const bool moving = seen.position > 0 && seen.position < seen.high;
-        return moving && (!countItems || (seen.items > 0 && seen.items < allItems));
-    }, kLongJobMs) && !FindBox();
-}
-
-double SecondsSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-} // namespace
+// 1 MiB blocks, the last one short.
+constexpr int kBlocks = 150;
 
 TEST(EndToEnd, SeparateAndMergeThroughTheWindowRebuildTheSource)
 {
     TempDir dir;
     const std::wstring source = dir / L"film.part.bin";
     const std::wstring result = dir / L"rebuilt.bin";
-    constexpr int kBlocks = 150;
-    const uint64_t size = (kBlocks - 1) * kMiB + 12345;
-    WriteBigFile(source, size, 11);
-
+    WriteBigFile(source, (kBlocks - 1) * kMiB + 12345, 11);
     MainDialogDriver driver;
+
+    // Clicks button and follows its job as the user sees it: the bar (and,
+    // separating, the list) moving, then its success box, the job holding on
+    // and the bar full while it is up, then the bar empty. Returns the
+    // seconds until the box.
+    const auto run = [&driver](int button, const std::wstring& text) {
+        const auto start = std::chrono::steady_clock::now();
+        driver.Click(button);
+        int high = 0;
+        const bool midway = WaitFor([&] {
+            const int pos = driver.ProgressPos();
+            const int items = driver.ListCount();
+            high = driver.ProgressHigh();
+            return FindBox() || (pos > 0 && pos < high &&
+                                 (button == IDC_MERGE || (items > 0 && items < kBlocks)));
+        }, kLongJobMs);
+        EXPECT_TRUE(midway && !FindBox()) << "the window never showed the job under way";
+        EXPECT_EQ(kBlocks, high) << "one chunk per 1 MiB block";
+        const ShownBox box = WaitForBox(kNoticeCaption, kLongJobMs);
+        const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(text, box.text);
+        EXPECT_TRUE(driver.Sync());
+        EXPECT_TRUE(driver.Object().IsJobRunning());
+        EXPECT_EQ(kBlocks, driver.ProgressPos());
+        EXPECT_EQ(kBlocks, driver.ProgressHigh());
+        EXPECT_TRUE(DismissBox(box.window));
+        EXPECT_TRUE(driver.WaitIdle());
+        ExpectEmptyBar(driver);
+        return seconds.count();
+    };
 
     // Choose the source in the open dialog, 1024 K blocks.
     driver.Click(IDC_BROWSE_SOURCE);
     ASSERT_TRUE(AnswerFileDialog(L"Open", source));
-    ASSERT_TRUE(driver.Sync());
-    EXPECT_EQ(source, driver.Text(IDC_SOURCE_FILE));
     driver.SetText(IDC_BLOCK_SIZE, L"1024");
     driver.Click(IDC_KBYTE);
     ASSERT_TRUE(driver.Sync());
+    EXPECT_EQ(source, driver.Text(IDC_SOURCE_FILE));
     ASSERT_TRUE(driver.IsChecked(IDC_KBYTE));
-
-    auto start = std::chrono::steady_clock::now();
-    driver.Click(IDC_SEPARATE);
-    Sighting seen;
-    EXPECT_TRUE(SeeJobMidway(driver, true, kBlocks, seen))
-        << "the list and the bar never showed a separation under way";
-    EXPECT_EQ(kBlocks, seen.high) << "one chunk per 1 MiB block";
-
-    ShownBox box = WaitForBox(kNoticeCaption, kLongJobMs);
-    ASSERT_TRUE(box);
-    const double separateSeconds = SecondsSince(start);
-    EXPECT_EQ(kSeparated, box.text);
-    // While the box is up the job still runs and the bar is full.
-    ASSERT_TRUE(driver.Sync());
-    EXPECT_TRUE(driver.Object().IsJobRunning());
-    EXPECT_EQ(kBlocks, driver.ProgressPos());
-    EXPECT_EQ(kBlocks, driver.ProgressHigh());
-    ASSERT_TRUE(DismissBox(box.window));
-    ASSERT_TRUE(driver.WaitIdle());
-    ExpectEmptyBar(driver);
-
+    const double separateSeconds = run(IDC_SEPARATE, kSeparated);
     const std::vector<std::wstring> names = BlockNames(L"film.part", L".bin", kBlocks);
     EXPECT_EQ(names, driver.ListItems());
     EXPECT_EQ(kBlocks - 1, driver.ListSelection()) << "the newest block is selected";
-    for (int n = 0; n < kBlocks; ++n) {
-        const uint64_t expected = n + 1 < kBlocks ? kMiB : 12345;
-        ASSERT_EQ(expected, FileSizeOf(dir / names[n])) << Narrow(names[n]);
-    }
+    for (int n = 0; n < kBlocks; ++n)
+        ASSERT_EQ(n + 1 < kBlocks ? kMiB : 12345, FileSizeOf(dir / names[n])) << Narrow(names[n]);
     EXPECT_EQ(dir.Path(), driver.Object().m_strListDir);
 
     // Choose the result in the save dialog and merge the list as shown.
@@ -94,21 +69,8 @@ TEST(EndToEnd, SeparateAndMergeThroughTheWindowRebuildTheSource)
     ASSERT_TRUE(AnswerFileDialog(L"Save As", result));
     ASSERT_TRUE(driver.Sync());
     EXPECT_EQ(result, driver.Text(IDC_RESULT_FILE));
-
-    start = std::chrono::steady_clock::now();
-    driver.Click(IDC_MERGE);
-    EXPECT_TRUE(SeeJobMidway(driver, false, kBlocks, seen))
-        << "the bar never showed a merge under way";
-    EXPECT_EQ(kBlocks, seen.high);
-    box = WaitForBox(kNoticeCaption, kLongJobMs);
-    ASSERT_TRUE(box);
-    const double mergeSeconds = SecondsSince(start);
-    EXPECT_EQ(kMerged, box.text);
-    ASSERT_TRUE(DismissBox(box.window));
-    ASSERT_TRUE(driver.WaitIdle());
-    ExpectEmptyBar(driver);
+    const double mergeSeconds = run(IDC_MERGE, kMerged);
     EXPECT_EQ(names, driver.ListItems()) << "the list stays after a merge";
-
     EXPECT_TRUE(SameFiles(source, result));
     RecordProperty("separate_seconds", std::to_string(separateSeconds));
     RecordProperty("merge_seconds", std::to_string(mergeSeconds));

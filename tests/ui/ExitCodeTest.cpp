@@ -40,40 +40,29 @@ void PostKey(const ProgramRun& run, UINT down, UINT up, WORD key, LPARAM flags =
     ::PostMessageW(target, up, key, 1 | (scan << 16) | flags | 0xC0000000);
 }
 
-// A key typed on the keyboard, with the program in front.
-void TypeKey(const ProgramRun& run, WORD key)
+// Starts the program with arguments: its window opens as always, and once
+// close has closed it the program exits with 2.
+void ExpectExitWithTwo(const std::wstring& arguments,
+                       const std::function<void(ProgramRun&)>& close)
 {
-    ::SetForegroundWindow(run.Dialog());
-    ASSERT_TRUE(WaitFor([&run] { return ::GetForegroundWindow() == run.Dialog(); }));
-    INPUT keys[2] = {};
-    for (INPUT& input : keys) {
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = key;
-    }
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    ASSERT_EQ(2u, ::SendInput(2, keys, sizeof(INPUT)));
-}
-
-// A window that is there and shows the main dialog as it opens.
-void ExpectFreshWindow(const ProgramRun& run)
-{
+    ProgramRun run(arguments);
     ASSERT_TRUE(run.Started()) << "the program's window did not come up";
     EXPECT_FALSE(run.Ended());
     EXPECT_TRUE(run.IsChecked(IDC_MBYTE));
     EXPECT_FALSE(run.IsChecked(IDC_KBYTE));
     EXPECT_EQ(L"", run.Text(IDC_SOURCE_FILE));
     EXPECT_EQ(run.Item(IDC_SOURCE_FILE), Focus(run));
+    close(run);
+    EXPECT_EQ(2u, run.WaitExitCode());
 }
-
-struct CloseWay {
-    const char* name;
-    std::function<void(ProgramRun&)> close;
-};
 
 // Exit, Escape and Enter come as IDCANCEL (Exit is the default button),
 // the caption's close box and Alt+F4 as WM_CLOSE; IDOK and other
 // notification codes end the window all the same.
-const CloseWay kCloseWays[] = {
+const struct {
+    const char* name;
+    std::function<void(ProgramRun&)> close;
+} kCloseWays[] = {
     {"Exit clicked", [](ProgramRun& run) { run.SendToItem(IDCANCEL, BM_CLICK); }},
     {"IDCANCEL, another code", [](ProgramRun& run) { run.Click(IDCANCEL, BN_DOUBLECLICKED); }},
     {"IDOK", [](ProgramRun& run) { run.Click(IDOK); }},
@@ -82,7 +71,9 @@ const CloseWay kCloseWays[] = {
     {"Enter typed in the block size edit",
      [](ProgramRun& run) {
          ASSERT_TRUE(FocusOn(run, IDC_BLOCK_SIZE));
-         TypeKey(run, VK_RETURN);
+         ::SetForegroundWindow(run.Dialog());
+         ASSERT_TRUE(WaitFor([&run] { return ::GetForegroundWindow() == run.Dialog(); }));
+         PressKeys({VK_RETURN});  // on the keyboard
      }},
     {"WM_CLOSE", [](ProgramRun& run) { run.Post(WM_CLOSE); }},
     {"close box", [](ProgramRun& run) { run.Post(WM_SYSCOMMAND, SC_CLOSE); }},
@@ -94,14 +85,9 @@ const CloseWay kCloseWays[] = {
 
 TEST(ExitCode, EveryWayOfClosingExitsWithTwo)
 {
-    for (const CloseWay& way : kCloseWays) {
+    for (const auto& way : kCloseWays) {
         SCOPED_TRACE(way.name);
-        ProgramRun run;
-        ExpectFreshWindow(run);
-        if (!run.Started())
-            continue;
-        way.close(run);
-        EXPECT_EQ(2u, run.WaitExitCode());
+        ExpectExitWithTwo(L"", way.close);
     }
 }
 
@@ -110,11 +96,6 @@ TEST(ExitCode, CommandLineIsIgnored)
 {
     for (const wchar_t* arguments : {L"/regserver -x foo", L"-embedding", L"\"C:\\no such.bin\""}) {
         SCOPED_TRACE(Narrow(arguments));
-        ProgramRun run(arguments);
-        ExpectFreshWindow(run);
-        if (!run.Started())
-            continue;
-        run.Click(IDCANCEL);
-        EXPECT_EQ(2u, run.WaitExitCode());
+        ExpectExitWithTwo(arguments, [](ProgramRun& run) { run.Click(IDCANCEL); });
     }
 }

@@ -10,8 +10,7 @@
 
 namespace {
 
-// Sets a copy up to separate source into blocks of text in the given unit
-// and clicks Separate.
+// Clicks Separate in a copy, for source in blocks of text in unit.
 void StartSeparation(const ProgramRun& program, const std::wstring& source, const wchar_t* text,
                      int unit)
 {
@@ -31,7 +30,6 @@ TEST(TwoCopies, SeparateAtTheSameTimeWithoutDisturbingEachOther)
     constexpr int kMegabytesEach = 240;
     WriteBigFile(sourceA, kMegabytesEach * kMiB, 41);
     WriteBigFile(sourceB, kMegabytesEach * kMiB, 42);
-
     ProgramRun a, b;
     ASSERT_TRUE(a.Started() && b.Started());
     StartSeparation(a, sourceA, L"1", IDC_MBYTE);
@@ -48,30 +46,27 @@ TEST(TwoCopies, SeparateAtTheSameTimeWithoutDisturbingEachOther)
     }, kLongJobMs);
     EXPECT_TRUE(bothMoving) << "the two separations did not run at the same time";
 
-    EXPECT_EQ(kSeparated, a.TakeBox(kNoticeCaption));
-    EXPECT_EQ(kSeparated, b.TakeBox(kNoticeCaption));
-    const std::vector<std::wstring> namesA = BlockNames(L"alpha", L".bin", kMegabytesEach);
-    const std::vector<std::wstring> namesB = BlockNames(L"beta", L".bin", 2 * kMegabytesEach);
-    ASSERT_TRUE(WaitFor([&] {
-        return a.ProgressPos() == 0 && a.ProgressHigh() == 0 && b.ProgressPos() == 0 &&
-               b.ProgressHigh() == 0;
-    })) << "the bars were not emptied";
-    EXPECT_EQ(namesA, a.ListItems());
-    EXPECT_EQ(namesB, b.ListItems());
+    // Each copy ends with its own blocks listed, whole, and the bar empty;
+    // nothing else is written beside its source.
+    const auto expectBlocks = [](const ProgramRun& run, const TempDir& dir,
+                                 const std::wstring& stem, uint64_t blockSize, size_t count) {
+        EXPECT_EQ(kSeparated, run.TakeBox(kNoticeCaption));
+        const std::vector<std::wstring> names = BlockNames(stem, L".bin", count);
+        EXPECT_TRUE(WaitFor([&run] { return run.ProgressPos() == 0 && run.ProgressHigh() == 0; }))
+            << "the bar was not emptied";
+        EXPECT_EQ(names, run.ListItems());
+        std::vector<std::wstring> files = names;
+        files.insert(files.begin(), stem + L".bin");
+        EXPECT_EQ(files, ListNames(dir.Path()));
+        EXPECT_TRUE(SourceBlocks(dir.Path(), stem, L".bin", blockSize).AreWhole(names));
+    };
+    expectBlocks(a, dirA, L"alpha", kMiB, kMegabytesEach);
+    expectBlocks(b, dirB, L"beta", kMiB / 2, 2 * kMegabytesEach);
     EXPECT_FALSE(a.FindBox() || b.FindBox());
-
-    std::vector<std::wstring> expectedA = namesA, expectedB = namesB;
-    expectedA.insert(expectedA.begin(), L"alpha.bin");
-    expectedB.insert(expectedB.begin(), L"beta.bin");
-    EXPECT_EQ(expectedA, ListNames(dirA.Path()));
-    EXPECT_EQ(expectedB, ListNames(dirB.Path()));
-    EXPECT_TRUE(SourceBlocks(dirA.Path(), L"alpha", L".bin", kMiB).AreWhole(namesA));
-    EXPECT_TRUE(SourceBlocks(dirB.Path(), L"beta", L".bin", kMiB / 2).AreWhole(namesB));
-
-    a.Post(WM_CLOSE);
-    b.Post(WM_CLOSE);
-    EXPECT_EQ(2u, a.WaitExitCode());
-    EXPECT_EQ(2u, b.WaitExitCode());
+    for (ProgramRun* run : {&a, &b}) {
+        run->Post(WM_CLOSE);
+        EXPECT_EQ(2u, run->WaitExitCode());
+    }
 }
 
 TEST(TwoCopies, AnIdleCopyClosesAtOnceAndExitStopsTheSeparatingOne)
@@ -80,7 +75,6 @@ TEST(TwoCopies, AnIdleCopyClosesAtOnceAndExitStopsTheSeparatingOne)
     const std::wstring source = dir / L"big.bin";
     constexpr int kBlocks = 600;
     WriteBigFile(source, kBlocks * kMiB, 43);
-
     ProgramRun busy, idle;
     ASSERT_TRUE(busy.Started() && idle.Started());
     StartSeparation(busy, source, L"1", IDC_MBYTE);
