@@ -117,13 +117,10 @@ TEST_F(ManyJobs, AThousandMixedJobsGiveBackEveryHandleByteAndThread)
             order.push_back(c);
     std::shuffle(order.begin(), order.end(), std::mt19937(4242));
 
-    // Private bytes: a slack of 64 KiB a thousand jobs for the heap's own
-    // bookkeeping; a job keeping its 1 MiB buffer once in a thousand goes
-    // past it (a few bytes kept hide in the pages freed buffers leave). On a
-    // loaded machine the process sometimes grows by a run of pages once,
-    // after the warm-up, where a leak shows in every thousand: so the jobs
-    // run a thousand at a time until a thousand leave the private bytes
-    // where they were, three times at most.
+    // Private bytes: 64 KiB of slack a thousand jobs for the heap's own
+    // bookkeeping, less than one kept 1 MiB buffer. A loaded machine may grow
+    // the process once after the warm-up, where a leak shows in every
+    // thousand: so up to three thousands run, until one keeps nothing.
     bool settled = false;
     for (int thousand = 1; thousand <= 3 && !settled; ++thousand) {
         const Usage start = MeasureUsage(threads);
