@@ -1,17 +1,13 @@
 // A hundred and fifty separations, each merged back, each from a seed of its
-// own: every block and source size on a boundary (of a block, of a 1 MiB
-// chunk, of the file), then random ones of up to 40 blocks; sources with and
-// without extensions, in dotted folders, with non-Latin names; old blocks and
-// an old result in the way. After each job nothing may have changed in the
-// folder but the job's own files.
-//
-// A failing trip names its seed. KESTRANE_FAULT_SEED=n runs the batch from
-// seed n, KESTRANE_FAULT_TRIP=i only its trip i.
+// own: block and source sizes on every boundary (block, 1 MiB chunk, file),
+// then random ones; names with and without extensions, in dotted folders,
+// non-Latin; old blocks and an old result in the way. Nothing else in the
+// folder may change. A failing trip names its seed: KESTRANE_FAULT_SEED=n
+// runs the batch from seed n, KESTRANE_FAULT_TRIP=i only its trip i.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <iterator>
 #include <random>
@@ -52,7 +48,8 @@ const SourceName kNames[] = {
     {L"noext", L"", L"noext", L""},
     {L"a.b.c.dat", L"", L"a.b.c", L".dat"},
     {L"dir.v2\\notes", L"dir.v2\\", L"notes", L""},
-    {L"dir.v2\\r\u00e9sum\u00e9 \u0444\u0430\u0439\u043b.txt", L"dir.v2\\", L"r\u00e9sum\u00e9 \u0444\u0430\u0439\u043b", L".txt"},
+    {L"dir.v2\\r\u00e9sum\u00e9 \u0444\u0430\u0439\u043b.txt", L"dir.v2\\",
+     L"r\u00e9sum\u00e9 \u0444\u0430\u0439\u043b", L".txt"},
     {L"with space.tar.gz", L"", L"with space.tar", L".gz"},
 };
 
@@ -190,10 +187,8 @@ TEST(RoundTripBatch, EveryTripGivesTheSourceBackAndTouchesNothingElse)
         const Trip trip = MakeTrip(master, index);
         SCOPED_TRACE(trip.Describe(master));
         RunTrip(runner, root.Path(), trip);
-        if (::testing::Test::HasFailure()) {
-            std::printf("FAILED: %s\n", trip.Describe(master).c_str());
-            break;
-        }
+        if (::testing::Test::HasFailure())
+            break;  // the trace above names the trip and how to rerun it
     }
 }
 

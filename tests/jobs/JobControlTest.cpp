@@ -109,31 +109,6 @@ TEST(JobControl, CancelWithoutAJobReturnsAtOnceEveryTime)
     ExpectIdle(runner.job);
 }
 
-TEST(JobControl, CancelWaitsWhileTheSuccessBoxIsOpenAndTheJobStillSucceeds)
-{
-    TempDir dir;
-    WriteBytes(dir / L"f.bin", MakeBytes(3000, 1));
-    JobRunner runner;
-    runner.SetSeparate(dir / L"f.bin", 1024);
-    ASSERT_TRUE(runner.job.LaunchJob(JOB_SEPARATE));
-    const ShownBox box = WaitForBox(kNoticeCaption);
-    ASSERT_TRUE(box);
-    EXPECT_TRUE(runner.job.IsJobRunning());
-
-    std::atomic<bool> cancelled{false};
-    std::thread canceller([&] {
-        runner.job.CancelJobAndWait();
-        cancelled = true;
-    });
-    // While the box is open the job still runs, so the cancel must wait.
-    EXPECT_FALSE(WaitFor([&] { return cancelled.load(); }, 300));
-    EXPECT_TRUE(DismissBox(box.window));
-    EXPECT_TRUE(WaitFor([&] { return cancelled.load(); }));
-    canceller.join();
-    EXPECT_EQ(3u, ListNames(dir.Path()).size() - 1);
-    ExpectIdle(runner.job);
-}
-
 TEST(JobControl, WithoutItsEventsAJobIsRefusedWithTheCommandsText)
 {
     using Case = std::pair<JobKind, std::wstring>;

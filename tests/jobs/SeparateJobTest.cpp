@@ -155,9 +155,8 @@ TEST(SeparateJob, CancelAtEachPollPointKeepsWhatWasWrittenAndListsOnlyWholeBlock
 }
 
 // Each error text reached through a real fault, with what is posted before
-// the box and what is left on disk. The source is 3000 bytes; a block's name
-// is taken beforehand by a file of 7 bytes held open elsewhere, or by a
-// directory (held: 0).
+// the box and what is left on disk. A block's name is taken beforehand by a
+// file of 7 bytes held open elsewhere, or by a directory (access 0).
 TEST(SeparateJobErrors, EachFaultShowsItsTextAfterWhatItPosted)
 {
     const struct {
