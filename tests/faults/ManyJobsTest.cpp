@@ -41,10 +41,8 @@ Usage MeasureUsage(int threads)
 
 struct JobCase {
     const char* what;
-    JobKind kind;
     std::vector<std::wstring> names;  // merge list; the source alone for a separation
-    std::wstring target;              // merge result
-    int32_t blockSize;
+    std::wstring target;              // merge result; empty for a separation
     int cancelAtPoll;
     std::wstring box;                 // the job's last box as recorded, or empty for none
 };
@@ -60,33 +58,31 @@ protected:
         ASSERT_TRUE(::CreateDirectoryW((m_dir / L"g_00000.bin").c_str(), nullptr));
         const std::vector<std::wstring> blocks = {L"f_00000.bin", L"f_00001.bin", L"f_00002.bin"};
         m_cases = {
-            {"separate", JOB_SEPARATE, {L"f.bin"}, L"", 1024, 0, NoticeBox(kSeparated)},
-            {"merge", JOB_MERGE, blocks, L"out.bin", 0, 0, NoticeBox(kMerged)},
-            {"separate a missing file", JOB_SEPARATE, {L"missing.bin"}, L"", 1024, 0,
-             ErrorBox(kCantOpenSource)},
-            {"merge a missing file", JOB_MERGE, {L"f_00000.bin", L"missing.bin"}, L"out2.bin", 0, 0,
+            {"separate", {L"f.bin"}, L"", 0, NoticeBox(kSeparated)},
+            {"merge", blocks, L"out.bin", 0, NoticeBox(kMerged)},
+            {"separate a missing file", {L"missing.bin"}, L"", 0, ErrorBox(kCantOpenSource)},
+            {"merge a missing file", {L"f_00000.bin", L"missing.bin"}, L"out2.bin", 0,
              ErrorBox(kCantOpenMerged)},
-            {"separate, cancelled after a block", JOB_SEPARATE, {L"f.bin"}, L"", 1024, 3, L""},
-            {"merge, cancelled in the copy", JOB_MERGE, blocks, L"out3.bin", 0, 5, L""},
-            {"separate an empty file", JOB_SEPARATE, {L"empty.bin"}, L"", 1024, 0, L""},
-            {"merge into a missing folder", JOB_MERGE, blocks, L"none\\out.bin", 0, 0,
-             ErrorBox(kCantOpenResult)},
-            {"separate onto a folder", JOB_SEPARATE, {L"g.bin"}, L"", 64, 0, ErrorBox(kCantOpenBlock)},
-            {"merge into one of its files", JOB_MERGE, blocks, L"f_00001.bin", 0, 0,
-             ErrorBox(kResultIsListed)},
+            {"separate, cancelled after a block", {L"f.bin"}, L"", 3, L""},
+            {"merge, cancelled in the copy", blocks, L"out3.bin", 5, L""},
+            {"separate an empty file", {L"empty.bin"}, L"", 0, L""},
+            {"merge into a missing folder", blocks, L"none\\out.bin", 0, ErrorBox(kCantOpenResult)},
+            {"separate onto a folder", {L"g.bin"}, L"", 0, ErrorBox(kCantOpenBlock)},
+            {"merge into one of its files", blocks, L"f_00001.bin", 0, ErrorBox(kResultIsListed)},
         };
     }
 
     // Runs one job of case c and checks that it ended as it should.
     bool RunCase(const JobCase& c)
     {
-        if (c.kind == JOB_SEPARATE)
-            m_runner.SetSeparate(m_dir / c.names.front(), c.blockSize);
+        const JobKind kind = c.target.empty() ? JOB_SEPARATE : JOB_MERGE;
+        if (kind == JOB_SEPARATE)
+            m_runner.SetSeparate(m_dir / c.names.front(), 1024);
         else
             m_runner.SetMerge(m_dir.Path(), c.names, m_dir / c.target);
         m_runner.job.m_nCancelAtPoll = c.cancelAtPoll;
         std::wstring box;
-        for (const std::wstring& event : m_runner.Run(c.kind))
+        for (const std::wstring& event : m_runner.Run(kind))
             if (event.compare(0, 4, L"box ") == 0)
                 box = event;
         const bool ok = box == c.box && !m_runner.job.IsJobRunning();
@@ -117,13 +113,10 @@ TEST_F(ManyJobs, AThousandMixedJobsGiveBackEveryHandleByteAndThread)
             order.push_back(c);
     std::shuffle(order.begin(), order.end(), std::mt19937(4242));
 
-    // Private bytes: a slack of 64 KiB a thousand jobs for the heap's own
-    // bookkeeping; a job keeping its 1 MiB buffer once in a thousand goes
-    // past it (a few bytes kept hide in the pages freed buffers leave). On a
-    // loaded machine the process sometimes grows by a run of pages once,
-    // after the warm-up, where a leak shows in every thousand: so the jobs
-    // run a thousand at a time until a thousand leave the private bytes
-    // where they were, three times at most.
+    // Private bytes: 64 KiB of slack a thousand jobs for the heap's own
+    // bookkeeping, less than one kept 1 MiB buffer. A loaded machine may grow
+    // the process once after the warm-up, where a leak shows in every
+    // thousand: so up to three thousands run, until one keeps nothing.
     bool settled = false;
     for (int thousand = 1; thousand <= 3 && !settled; ++thousand) {
         const Usage start = MeasureUsage(threads);

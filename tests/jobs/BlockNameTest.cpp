@@ -2,32 +2,27 @@
 
 #include "jobs/BlockName.h"
 #include "jobs/JobFiles.h"
+#include "support/TestFiles.h"
 
-TEST(BlockName, SplitsAtTheLastDotOfTheFileName)
+TEST(BlockName, CutsAtTheFileNamesLastDotWithAtLeastFiveDigits)
 {
-    BlockNameParts parts = SplitSourcePath(L"C:\\work\\report.v1.pdf");
-    EXPECT_EQ(L"C:\\work\\report.v1", parts.base);
-    EXPECT_EQ(L".pdf", parts.extension);
-    EXPECT_EQ(L"C:\\work\\report.v1_00000.pdf", BlockFileName(parts, 0));
-}
-
-TEST(BlockName, NameWithoutDotKeepsTheBlocksBesideTheSource)
-{
-    // A dot in a directory name must not split the path there.
-    BlockNameParts parts = SplitSourcePath(L"C:\\dir.v2\\notes");
-    EXPECT_EQ(L"C:\\dir.v2\\notes_00000", BlockFileName(parts, 0));
-    EXPECT_EQ(L"notes_00007", BlockFileName(SplitSourcePath(L"notes"), 7));
-}
-
-TEST(BlockName, IndexHasAtLeastFiveDigits)
-{
-    BlockNameParts parts = SplitSourcePath(L"C:\\a\\f.bin");
-    EXPECT_EQ(L"C:\\a\\f_00042.bin", BlockFileName(parts, 42));
-    EXPECT_EQ(L"C:\\a\\f_01000.bin", BlockFileName(parts, 1000));
-    EXPECT_EQ(L"C:\\a\\f_09999.bin", BlockFileName(parts, 9999));
-    EXPECT_EQ(L"C:\\a\\f_99999.bin", BlockFileName(parts, 99999));
-    EXPECT_EQ(L"C:\\a\\f_123456.bin", BlockFileName(parts, 123456));
-    EXPECT_EQ(L"C:\\a\\f_4294967296.bin", BlockFileName(parts, 4294967296ull));
+    const struct {
+        const wchar_t* source;
+        uint64_t n;
+        const wchar_t* block;
+    } cases[] = {
+        {L"C:\\work\\report.v1.pdf", 0, L"C:\\work\\report.v1_00000.pdf"},
+        {L"C:\\dir.v2\\notes", 0, L"C:\\dir.v2\\notes_00000"},  // not at a folder's dot
+        {L"notes", 7, L"notes_00007"},
+        {L"C:\\a\\f.bin", 42, L"C:\\a\\f_00042.bin"},
+        {L"C:\\a\\f.bin", 1000, L"C:\\a\\f_01000.bin"},
+        {L"C:\\a\\f.bin", 9999, L"C:\\a\\f_09999.bin"},
+        {L"C:\\a\\f.bin", 99999, L"C:\\a\\f_99999.bin"},
+        {L"C:\\a\\f.bin", 123456, L"C:\\a\\f_123456.bin"},
+        {L"C:\\a\\f.bin", 4294967296ull, L"C:\\a\\f_4294967296.bin"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.block, BlockFileName(SplitSourcePath(c.source), c.n)) << Narrow(c.source);
 }
 
 TEST(BlockName, BareNameIsTheTextAfterTheLastBackslash)

@@ -11,23 +11,18 @@ namespace {
 
 const std::wstring kFullDrive = L"Q:\\";
 
-// An empty directory on the small filesystem, or skip.
+// An empty directory on the small filesystem, or skip. What a test leaves
+// there the next one's SetUp, or the unmount after the last, clears away.
 class DiskFull : public ::testing::Test {
 protected:
     void SetUp() override
     {
         if (!FileExists(kFullDrive + L".kestrane-fullfs"))
             GTEST_SKIP() << "no small filesystem is mapped to Q: (tools/fullfs.sh could not mount one)";
-        m_dir = kFullDrive + L"work\\";
         RemoveTree(m_dir);
         ASSERT_TRUE(::CreateDirectoryW(m_dir.c_str(), nullptr));
     }
-    void TearDown() override
-    {
-        if (!m_dir.empty())
-            RemoveTree(m_dir);
-    }
-    std::wstring m_dir;
+    const std::wstring m_dir = kFullDrive + L"work\\";
 };
 
 TEST_F(DiskFull, SeparationStopsWithAWriteErrorAndKeepsEarlierBlocks)

@@ -13,7 +13,7 @@ namespace {
 
 const std::wstring kSuccess = NoticeBox(kMerged);
 
-// The bytes of the files names in dir, end to end.
+// The bytes of the files named, in dir, end to end.
 Bytes Joined(const TempDir& dir, const std::vector<std::wstring>& names)
 {
     Bytes all;
@@ -85,18 +85,14 @@ TEST(MergeJob, CancelAtEachPassKeepsWhatWasWritten)
 }
 
 // Each error text reached through a real fault, with what is posted before
-// the box and what the result holds; nothing else in the folder changes. In
-// it: a and c (10 bytes each), a folder, held (held open without write
-// sharing: as root under Wine a read-only file would be written all the
-// same), w (held open for writing), and Part.bin with a hard link to it. A
+// the box and what the result holds; nothing else in the folder changes. A
 // result that is one of the files is refused however its name is written.
 TEST(MergeJobErrors, EachFaultShowsItsTextAfterWhatItPosted)
 {
     TempDir dir;
-    WriteBytes(dir / L"a", MakeBytes(10, 1));
-    WriteBytes(dir / L"c", MakeBytes(10, 3));
-    WriteBytes(dir / L"held", MakeBytes(10, 2));
-    WriteBytes(dir / L"w", MakeBytes(10, 4));
+    uint32_t seed = 1;
+    for (const wchar_t* name : {L"a", L"held", L"c", L"w"})
+        WriteBytes(dir / name, MakeBytes(10, seed++));
     WriteBytes(dir / L"Part.bin", MakeBytes(100, 5));
     ASSERT_TRUE(::CreateDirectoryW((dir / L"folder").c_str(), nullptr));
     ASSERT_TRUE(::CreateDirectoryW((dir / L"sub").c_str(), nullptr));
