@@ -44,8 +44,6 @@ std::vector<std::wstring> SourceBlocks::OnDisk() const
     return names;
 }
 
-// Whether names are blocks 0, 1, ... in order, each the source's bytes at its
-// offset: all of them (whole) or a start of them.
 ::testing::AssertionResult SourceBlocks::Check(const std::vector<std::wstring>& names,
                                               bool whole) const
 {

@@ -5,6 +5,8 @@
 #include <commdlg.h>
 #include <objbase.h>
 
+#include <initializer_list>
+
 #include "support/Boxes.h"
 #include "support/TestFiles.h"
 
@@ -188,9 +190,11 @@ void ExpectNewestListed(const MainDialogDriver& driver, const std::vector<std::w
     EXPECT_EQ(last, scroll.nMax) << "the scroll bar does not span the list";
     EXPECT_EQ(driver.SendToItem(IDC_MERGE_LIST, LB_GETTOPINDEX), scroll.nPos);
     // A row that is not selected will not be drawn so: no wait for it.
-    const POINT inRow = {row.right - 2, (row.top + row.bottom) / 2};
     EXPECT_TRUE(selection == last && WaitFor([&] {
-        return DrawnPixel(list, inRow) == ::GetSysColor(COLOR_HIGHLIGHT);
+        HDC dc = ::GetDC(list);
+        const COLORREF drawn = ::GetPixel(dc, row.right - 2, (row.top + row.bottom) / 2);
+        ::ReleaseDC(list, dc);
+        return drawn == ::GetSysColor(COLOR_HIGHLIGHT);
     })) << "the list was not drawn with the newest name selected";
 }
 
@@ -210,6 +214,20 @@ HWND SubmitFileDialog(const std::wstring& caption, const std::wstring& text)
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
     return dialog;
+}
+
+// Presses keys (virtual-key codes) in order and releases them in reverse:
+// each goes down at i and up at the mirrored place from the end.
+static void PressKeys(std::initializer_list<WORD> keys)
+{
+    const size_t n = keys.size();
+    std::vector<INPUT> inputs(2 * n, INPUT{INPUT_KEYBOARD, {}});
+    for (size_t i = 0; i < n; ++i) {
+        inputs[i].ki.wVk = keys.begin()[i];
+        inputs[2 * n - 1 - i].ki.wVk = keys.begin()[i];
+        inputs[2 * n - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 HWND ChooseAllInFileDialog(const std::wstring& caption)

@@ -24,8 +24,6 @@ public:
     // test left open (a box holding a job, a file dialog) is dismissed as a
     // failure.
     ~MainDialogDriver();
-    MainDialogDriver(const MainDialogDriver&) = delete;
-    MainDialogDriver& operator=(const MainDialogDriver&) = delete;
 
     // The dialog object itself: its job state may be read, not changed.
     CMainDlg& Object() { return *m_dialog; }
@@ -58,8 +56,6 @@ private:
 class SentToItemCounter {
 public:
     SentToItemCounter(const MainDialogDriver& driver, int id, UINT msg);
-    SentToItemCounter(const SentToItemCounter&) = delete;
-    SentToItemCounter& operator=(const SentToItemCounter&) = delete;
     int Count() const;
 
 private:
@@ -73,8 +69,6 @@ private:
 class PaintWaitProbe {
 public:
     PaintWaitProbe(const MainDialogDriver& driver, int id);
-    PaintWaitProbe(const PaintWaitProbe&) = delete;
-    PaintWaitProbe& operator=(const PaintWaitProbe&) = delete;
     // Read it once the dialog has handled what was posted (Sync): whether a
     // WM_NULL was taken, and whether the control then waited for a paint.
     bool Looked() const;

@@ -34,19 +34,16 @@ TempDir::~TempDir()
 
 void RemoveTree(const std::wstring& dir)
 {
-    std::wstring root = dir;
-    if (!root.empty() && root.back() != L'\\')
-        root += L'\\';
-    for (const std::wstring& name : ListNames(root)) {
-        std::wstring path = root + name;
-        DWORD attributes = ::GetFileAttributesW(path.c_str());
+    for (const std::wstring& name : ListNames(dir)) {
+        const std::wstring path = dir + name;
+        const DWORD attributes = ::GetFileAttributesW(path.c_str());
         ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-            RemoveTree(path);
+            RemoveTree(path + L"\\");
         else
             ::DeleteFileW(path.c_str());
     }
-    ::RemoveDirectoryW(root.c_str());
+    ::RemoveDirectoryW(dir.c_str());
 }
 
 // Only Wine's kernel32 has wine_get_unix_file_name.

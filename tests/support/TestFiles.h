@@ -52,12 +52,11 @@ uint64_t FileSizeOf(const std::wstring& path);
 std::vector<std::wstring> ListNames(const std::wstring& dir);
 // Whether the disk of dir has bytes free; if not, why says so, for a skip.
 bool HasFreeSpace(const std::wstring& dir, uint64_t bytes, std::string& why);
-// Removes dir and everything below it.
+// Removes dir (ending in a backslash) and everything below it.
 void RemoveTree(const std::wstring& dir);
-// Creates empty files of these names in dir, in a blink however many they
-// are. Wine looks a name that does not exist yet up by reading the whole
-// directory, so creating thousands of new files in one directory takes
-// minutes there: under Wine a Unix shell lays them out.
+// Creates empty files of these names in dir, in a blink however many. Wine
+// reads the whole directory for each new name, which takes minutes for
+// thousands: under Wine a Unix shell lays them out.
 void LayOutFiles(const std::wstring& dir, const std::vector<std::wstring>& names);
 
 // Opens path with access and share for as long as the test holds the

@@ -46,10 +46,11 @@ BOOL CALLBACK Collect(HWND hWnd, LPARAM param)
 std::vector<HWND> ProcessWindows(DWORD processId, const std::wstring& caption,
                                  const wchar_t* className, bool visibleOnly)
 {
+    const DWORD wanted = processId != 0 ? processId : ::GetCurrentProcessId();
     return TopWindows([&](HWND hWnd) {
         DWORD process = 0;
         ::GetWindowThreadProcessId(hWnd, &process);
-        if (process != processId || (visibleOnly && !::IsWindowVisible(hWnd)))
+        if (process != wanted || (visibleOnly && !::IsWindowVisible(hWnd)))
             return false;
         wchar_t itsClass[64] = L"";
         ::GetClassNameW(hWnd, itsClass, 64);
@@ -72,7 +73,7 @@ std::vector<HWND> TopWindows(const std::function<bool(HWND)>& match)
 
 HWND FindOwnWindow(const std::wstring& caption, const wchar_t* className)
 {
-    return FindProcessWindow(::GetCurrentProcessId(), caption, className);
+    return FindProcessWindow(0, caption, className);
 }
 
 HWND FindProcessWindow(DWORD processId, const std::wstring& caption, const wchar_t* className)
@@ -88,8 +89,7 @@ bool OwnWindowExists(const std::wstring& caption, const wchar_t* className)
 
 int CountOwnWindows(const std::wstring& caption, const wchar_t* className)
 {
-    return static_cast<int>(
-        ProcessWindows(::GetCurrentProcessId(), caption, className, false).size());
+    return static_cast<int>(ProcessWindows(0, caption, className, false).size());
 }
 
 HWND WaitForOwnWindow(const std::wstring& caption, const wchar_t* className, DWORD timeoutMs)
@@ -104,14 +104,6 @@ std::wstring WindowText(HWND hWnd)
     std::wstring text(::GetWindowTextLengthW(hWnd) + 1, L'\0');
     text.resize(::GetWindowTextW(hWnd, &text[0], static_cast<int>(text.size())));
     return text;
-}
-
-COLORREF DrawnPixel(HWND hWnd, POINT point)
-{
-    HDC dc = ::GetDC(hWnd);
-    const COLORREF color = ::GetPixel(dc, point.x, point.y);
-    ::ReleaseDC(hWnd, dc);
-    return color;
 }
 
 std::wstring BoxText(HWND box)
@@ -168,19 +160,6 @@ bool ClickAt(POINT pt)
     MouseButton(MOUSEEVENTF_LEFTDOWN);
     MouseButton(MOUSEEVENTF_LEFTUP);
     return true;
-}
-
-void PressKeys(std::initializer_list<WORD> keys)
-{
-    // Each key goes down at i and up at the mirrored place from the end.
-    const size_t n = keys.size();
-    std::vector<INPUT> inputs(2 * n, INPUT{INPUT_KEYBOARD, {}});
-    for (size_t i = 0; i < n; ++i) {
-        inputs[i].ki.wVk = keys.begin()[i];
-        inputs[2 * n - 1 - i].ki.wVk = keys.begin()[i];
-        inputs[2 * n - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
-    }
-    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 bool IsAbove(HWND a, HWND b)
@@ -305,10 +284,8 @@ bool RunAgainWithQuickBoxes()
         return false;
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
     const std::string name = std::string(test->test_suite_name()) + "." + test->name();
-    // Wine, told to keep the windows of a program to itself, waits for no
-    // window manager; it reads that when the program starts. So the setting
-    // is made for this program while the second process runs, unless the
-    // program has settings of someone else's. (Nothing on Windows reads it.)
+    // Wine reads that setting as the program starts: it is made while the
+    // second process runs, unless the program has someone else's settings.
     std::wstring appKey = ThisProgramPath();
     appKey = L"Software\\Wine\\AppDefaults\\" + appKey.substr(appKey.find_last_of(L'\\') + 1);
     HKEY key = nullptr;

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <functional>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -24,8 +23,8 @@ void PumpMessages();
 
 // The top-level windows for which match holds, in Z order.
 std::vector<HWND> TopWindows(const std::function<bool(HWND)>& match);
-// A visible top-level window of this process, or of process processId,
-// with that caption and class.
+// A visible top-level window of this process, or of process processId (0:
+// this one), with that caption and class.
 HWND FindOwnWindow(const std::wstring& caption, const wchar_t* className = L"#32770");
 HWND FindProcessWindow(DWORD processId, const std::wstring& caption,
                        const wchar_t* className = L"#32770");
@@ -39,8 +38,6 @@ HWND WaitForOwnWindow(const std::wstring& caption, const wchar_t* className = L"
                       DWORD timeoutMs = kDeadlineMs);
 
 std::wstring WindowText(HWND hWnd);
-// The colour the window shows at point (client coordinates), as drawn.
-COLORREF DrawnPixel(HWND hWnd, POINT point);
 // The message of a message box.
 std::wstring BoxText(HWND box);
 // Posts a click of button id to dialog, as the button sends it, and waits
@@ -59,9 +56,6 @@ bool MovePointer(POINT pt);
 void MouseButton(DWORD flags);
 // A real left click at pt (screen).
 bool ClickAt(POINT pt);
-// Presses keys (virtual-key codes) in order and releases them in reverse:
-// {VK_CONTROL, 'A'} is Ctrl+A.
-void PressKeys(std::initializer_list<WORD> keys);
 
 // Whether window a lies above window b (both top-level) in the Z order.
 bool IsAbove(HWND a, HWND b);
@@ -80,10 +74,9 @@ std::wstring ThisProgramPath();
 // its exit code, or -1 when it could not be started or did not end in time.
 int RunThisProgramAtDpi(int dpi, const std::wstring& filter, DWORD timeoutMs = kLongJobMs);
 
-// Wine on a display without a window manager (the virtual one of the test
-// run) waits two seconds for the manager each time a message box goes; a
-// test showing hundreds calls this first. In the first process it runs the
-// test again in a second process for which Wine keeps windows to itself,
-// and returns true once that has ended (its failure is this test's); in the
-// second process it returns false, and the test goes on there.
+// Wine on a display without a window manager (the test run's) waits two
+// seconds for one each time a message box goes; a test showing hundreds
+// calls this first. The first process runs the test again in a second one,
+// whose windows Wine keeps to itself, and returns true once that has ended
+// (its failure is this test's); the second returns false and runs the test.
 bool RunAgainWithQuickBoxes();
