@@ -67,16 +67,6 @@ std::vector<std::wstring> SourceBlocks::OnDisk() const
     return ::testing::AssertionSuccess();
 }
 
-::testing::AssertionResult SourceBlocks::AreWhole(const std::vector<std::wstring>& names) const
-{
-    return Check(names, true);
-}
-
-::testing::AssertionResult SourceBlocks::OnDiskHoldTheStartOfTheirBytes() const
-{
-    return Check(OnDisk(), false);
-}
-
 ::testing::AssertionResult IsPartialResult(const std::wstring& result, const std::wstring& source,
                                            uint64_t atLeast)
 {

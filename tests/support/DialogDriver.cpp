@@ -40,8 +40,7 @@ MainDialogDriver::~MainDialogDriver()
     m_thread.join();
 }
 
-// Sets hook proc of kind type on the dialog's thread, once setUp has set
-// what the hook reads.
+// Hooks proc (of kind type) into the dialog's thread once setUp set what it reads.
 static HHOOK HookDialogThread(const MainDialogDriver& driver, int type, HOOKPROC proc,
                               const std::function<void()>& setUp = {})
 {
@@ -51,10 +50,9 @@ static HHOOK HookDialogThread(const MainDialogDriver& driver, int type, HOOKPROC
                                ::GetWindowThreadProcessId(driver.Dialog(), nullptr));
 }
 
-// Sync and Hold post a marker behind everything already queued for the
-// dialog, and a hook sees the dialog thread's loop take it: everything before
-// it has been handled by then. Marker 0 holds the thread there until Release,
-// or for a deadline at the most.
+// Sync and Hold post a marker behind all that is queued for the dialog; once a
+// hook sees the dialog's loop take it, all before it has been handled. Marker
+// 0 holds the thread there until Release, or for a deadline at the most.
 static const UINT kMarker = ::RegisterWindowMessageW(L"KestraneTestMarker");
 static std::atomic<LONG> g_markerSeen{0};
 static HANDLE g_held = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -177,8 +175,7 @@ void ExpectNewestListed(const MainDialogDriver& driver, const std::vector<std::w
     const int selection = driver.ListSelection();
     EXPECT_EQ(last, selection);
     HWND list = driver.Item(IDC_MERGE_LIST);
-    RECT client = {};
-    RECT row = {};
+    RECT client = {}, row = {};
     ::GetClientRect(list, &client);
     driver.SendToItem(IDC_MERGE_LIST, LB_GETITEMRECT, last, reinterpret_cast<LPARAM>(&row));
     EXPECT_TRUE(row.top >= client.top && row.bottom <= client.bottom)
@@ -241,8 +238,7 @@ HWND ChooseAllInFileDialog(const std::wstring& caption)
         return nullptr;
     // The dialog moves the focus on its own thread.
     ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
-    // Wine's file list has no Ctrl+A: there the same selection is made from
-    // the last file back to the first.
+    // Wine's file list has no Ctrl+A: there the files are chosen from the last.
     if (IsWine()) {
         PressKeys({VK_END});
         PressKeys({VK_SHIFT, VK_HOME});
@@ -282,8 +278,7 @@ bool CancelFileDialog(const std::wstring& caption)
 
 bool ShowFolderInFileDialog(const std::wstring& caption, const std::wstring& directory)
 {
-    // Folders compared in upper case, without a trailing backslash unless it
-    // is a drive's root.
+    // Folders compared in upper case, with no trailing backslash but a root's.
     const auto key = [](std::wstring folder) {
         if (folder.size() > 3 && folder.back() == L'\\')
             folder.pop_back();

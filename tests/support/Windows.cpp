@@ -54,8 +54,7 @@ std::vector<HWND> ProcessWindows(DWORD processId, const std::wstring& caption,
             return false;
         wchar_t itsClass[64] = L"";
         ::GetClassNameW(hWnd, itsClass, 64);
-        // The caption is read without a message: the window's thread may be
-        // waiting for a job.
+        // Read without a message: the window's thread may be waiting for a job.
         wchar_t itsCaption[256] = L"";
         ::InternalGetWindowText(hWnd, itsCaption, 256);
         return lstrcmpiW(itsClass, className) == 0 && itsCaption == caption;
@@ -82,11 +81,6 @@ HWND FindProcessWindow(DWORD processId, const std::wstring& caption, const wchar
     return found.empty() ? nullptr : found.front();
 }
 
-bool OwnWindowExists(const std::wstring& caption, const wchar_t* className)
-{
-    return CountOwnWindows(caption, className) > 0;
-}
-
 int CountOwnWindows(const std::wstring& caption, const wchar_t* className)
 {
     return static_cast<int>(ProcessWindows(0, caption, className, false).size());
@@ -108,8 +102,7 @@ std::wstring WindowText(HWND hWnd)
 
 std::wstring BoxText(HWND box)
 {
-    // The message is the static control 0xFFFF, read without a message: the
-    // thread that shows the box may be blocked under it.
+    // Static 0xFFFF, read without a message: the box's thread may block under it.
     wchar_t text[1024] = L"";
     ::InternalGetWindowText(::GetDlgItem(box, 0xFFFF), text, 1024);
     return text;
@@ -120,11 +113,6 @@ bool PressButton(HWND dialog, int id)
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
     return WaitFor([dialog] { return !::IsWindow(dialog); });
-}
-
-bool DismissBox(HWND box)
-{
-    return PressButton(box, IDOK);
 }
 
 void EndTestProgram(const std::string& why)
@@ -202,12 +190,10 @@ void ExpectTextsFit(HWND dialog)
         RECT extent = {0, 0, 0, 0};
         ::DrawTextW(dc, text.c_str(), -1, &extent, DT_CALCRECT | DT_SINGLELINE);
         ::SelectObject(dc, oldFont);
-        EXPECT_LE(extent.right, room.right - room.left)
-            << "cut off: " << ::testing::PrintToString(text);
-        if (checkHeight) {
-            EXPECT_LE(extent.bottom, room.bottom - room.top)
-                << "cut off at the bottom: " << ::testing::PrintToString(text);
-        }
+        EXPECT_TRUE(extent.right <= room.right - room.left &&
+                    (!checkHeight || extent.bottom <= room.bottom - room.top))
+            << "cut off: " << ::testing::PrintToString(text) << " needs " << extent.right << "x"
+            << extent.bottom << ", has " << room.right - room.left << "x" << room.bottom - room.top;
     }
     ::ReleaseDC(dialog, dc);
 }
@@ -221,10 +207,9 @@ std::wstring ThisProgramPath()
 
 namespace {
 
-// Starts this test program again with arguments, var set to value in its
-// environment, its output going where this one's goes; returns its exit
-// code, or -1 when it could not be started or did not end within timeoutMs
-// (it is ended then).
+// Starts this test program again with arguments and var=value in its
+// environment, its output going where this one's goes; its exit code, or -1
+// when it did not start or end within timeoutMs (it is ended then).
 int RunThisProgramAgain(const std::wstring& arguments, const wchar_t* var, const wchar_t* value,
                         DWORD timeoutMs)
 {

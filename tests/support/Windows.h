@@ -11,12 +11,10 @@
 constexpr DWORD kDeadlineMs = 20000;
 // How long it waits for a job over a file of a few hundred megabytes.
 constexpr DWORD kLongJobMs = 180000;
-// How long the program may take to show its window (the first start of a
-// Wine prefix is slow).
+// How long the program may take to show its window (a new Wine prefix is slow).
 constexpr DWORD kStartMs = 120000;
 
-// Waits until condition holds, pumping the calling thread's messages
-// meanwhile; false when the deadline passed first.
+// Waits until condition holds, pumping this thread's messages; false past the deadline.
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = kDeadlineMs);
 // Processes every message already queued for the calling thread.
 void PumpMessages();
@@ -28,11 +26,13 @@ std::vector<HWND> TopWindows(const std::function<bool(HWND)>& match);
 HWND FindOwnWindow(const std::wstring& caption, const wchar_t* className = L"#32770");
 HWND FindProcessWindow(DWORD processId, const std::wstring& caption,
                        const wchar_t* className = L"#32770");
-// Whether this process has such a window, and how many, shown or not yet
-// shown. Asks none of them anything, so it works while the main window's
-// thread waits for a job.
-bool OwnWindowExists(const std::wstring& caption, const wchar_t* className = L"#32770");
+// Whether this process has such a window, and how many, shown or not yet. Asks
+// none of them anything, so it works while the main window's thread waits for a job.
 int CountOwnWindows(const std::wstring& caption, const wchar_t* className = L"#32770");
+inline bool OwnWindowExists(const std::wstring& caption, const wchar_t* className = L"#32770")
+{
+    return CountOwnWindows(caption, className) > 0;
+}
 // Waits for FindOwnWindow; null when the deadline passed.
 HWND WaitForOwnWindow(const std::wstring& caption, const wchar_t* className = L"#32770",
                       DWORD timeoutMs = kDeadlineMs);
@@ -40,14 +40,12 @@ HWND WaitForOwnWindow(const std::wstring& caption, const wchar_t* className = L"
 std::wstring WindowText(HWND hWnd);
 // The message of a message box.
 std::wstring BoxText(HWND box);
-// Posts a click of button id to dialog, as the button sends it, and waits
-// until the dialog has gone.
+// Posts a click of button id to dialog, as the button does, and waits until it has gone.
 bool PressButton(HWND dialog, int id);
 // Presses the OK button of a message box and waits until it has gone.
-bool DismissBox(HWND box);
+inline bool DismissBox(HWND box) { return PressButton(box, IDOK); }
 
-// Ends the test program at once with a failure that says why: for a test
-// whose teardown could otherwise only wait for ever.
+// Ends the test program at once, a failure saying why (else a teardown would wait for ever).
 [[noreturn]] void EndTestProgram(const std::string& why);
 
 // Moves the pointer to pt (screen) and waits until the system reports it there.
@@ -60,23 +58,19 @@ bool ClickAt(POINT pt);
 // Whether window a lies above window b (both top-level) in the Z order.
 bool IsAbove(HWND a, HWND b);
 
-// Expects every text of dialog's statics and buttons to fit its control in
-// the control's font: none cut off. A radio button's text shares its width
-// with the button's circle.
+// Expects every text of dialog's statics and buttons to fit its control in its
+// font, none cut off (a radio button's text shares the width with its circle).
 void ExpectTextsFit(HWND dialog);
 
-// The path of this test program's exe.
 std::wstring ThisProgramPath();
 
-// Starts this test program again, with only the test named filter run (a
-// disabled one too), at dpi dots per inch (the prefix's LogPixels, put back
-// afterwards); KESTRANE_TEST_DPI tells the run the DPI it was given. Returns
-// its exit code, or -1 when it could not be started or did not end in time.
+// Runs this test program again, only the test named filter (even disabled), at
+// dpi dots per inch (the prefix's LogPixels, put back after), KESTRANE_TEST_DPI
+// telling it the DPI; its exit code, or -1 when it did not start or end in time.
 int RunThisProgramAtDpi(int dpi, const std::wstring& filter, DWORD timeoutMs = kLongJobMs);
 
-// Wine on a display without a window manager (the test run's) waits two
-// seconds for one each time a message box goes; a test showing hundreds
-// calls this first. The first process runs the test again in a second one,
-// whose windows Wine keeps to itself, and returns true once that has ended
-// (its failure is this test's); the second returns false and runs the test.
+// Wine with no window manager (as on the test run's display) waits two seconds for
+// one as each message box goes; a test showing hundreds calls this first. The first
+// process runs the test again in a second, whose windows Wine keeps to itself, and
+// returns true at its end (its failure is this one's); the second returns false.
 bool RunAgainWithQuickBoxes();
