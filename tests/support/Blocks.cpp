@@ -44,8 +44,6 @@ std::vector<std::wstring> SourceBlocks::OnDisk() const
     return names;
 }
 
-// Whether names are blocks 0, 1, ... in order, each the source's bytes at its
-// offset: all of them (whole) or a start of them.
 ::testing::AssertionResult SourceBlocks::Check(const std::vector<std::wstring>& names,
                                               bool whole) const
 {
@@ -67,16 +65,6 @@ std::vector<std::wstring> SourceBlocks::OnDisk() const
                    << " bytes from " << offset;
     }
     return ::testing::AssertionSuccess();
-}
-
-::testing::AssertionResult SourceBlocks::AreWhole(const std::vector<std::wstring>& names) const
-{
-    return Check(names, true);
-}
-
-::testing::AssertionResult SourceBlocks::OnDiskHoldTheStartOfTheirBytes() const
-{
-    return Check(OnDisk(), false);
 }
 
 ::testing::AssertionResult IsPartialResult(const std::wstring& result, const std::wstring& source,

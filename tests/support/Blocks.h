@@ -15,8 +15,7 @@ std::wstring BlockName(const std::wstring& stem, const std::wstring& extension, 
 std::vector<std::wstring> BlockNames(const std::wstring& stem, const std::wstring& extension,
                                      size_t count, uint32_t first = 0);
 
-// The blocks of the source dir + stem + extension, cut into blocks of
-// blockSize bytes, beside it.
+// The blocks of the source dir + stem + extension, cut beside it in blockSize bytes.
 class SourceBlocks {
 public:
     SourceBlocks(const std::wstring& dir, const std::wstring& stem, const std::wstring& extension,
@@ -32,15 +31,20 @@ public:
     }
     std::wstring Path(uint32_t n) const { return m_dir + Name(n); }
 
-    // The block files in the directory (the stem, "_", five or more digits,
-    // the extension), in index order.
+    // The block files in the directory (stem, "_", five or more digits, extension) in order.
     std::vector<std::wstring> OnDisk() const;
     // Whether names are blocks 0, 1, ... in order, each whole: the source's
     // blockSize bytes at its offset (the rest of the source for the last).
-    ::testing::AssertionResult AreWhole(const std::vector<std::wstring>& names) const;
+    ::testing::AssertionResult AreWhole(const std::vector<std::wstring>& names) const
+    {
+        return Check(names, true);
+    }
     // Whether the blocks on disk are numbered from 0 without a gap and each
     // holds the start of its own bytes (a block cut off holds fewer).
-    ::testing::AssertionResult OnDiskHoldTheStartOfTheirBytes() const;
+    ::testing::AssertionResult OnDiskHoldTheStartOfTheirBytes() const
+    {
+        return Check(OnDisk(), false);
+    }
 
 private:
     ::testing::AssertionResult Check(const std::vector<std::wstring>& names, bool whole) const;
@@ -49,8 +53,7 @@ private:
     uint64_t m_nBlockSize;
 };
 
-// Whether result is what a merge of source into it left when it was stopped
-// part way: at least atLeast bytes, fewer than the source's, and the
-// source's first bytes.
+// Whether result is what a merge of source stopped part way left: at least
+// atLeast bytes, fewer than the source's, and the source's first bytes.
 ::testing::AssertionResult IsPartialResult(const std::wstring& result, const std::wstring& source,
                                            uint64_t atLeast);

@@ -4,11 +4,6 @@
 
 #include "support/TestFiles.h"
 
-static DWORD ProcessOrSelf(DWORD processId)
-{
-    return processId != 0 ? processId : ::GetCurrentProcessId();
-}
-
 std::string ShownBox::Describe() const
 {
     return "\"" + Narrow(caption) + "\" box: \"" + Narrow(text) + "\"";
@@ -17,7 +12,7 @@ std::string ShownBox::Describe() const
 ShownBox FindBox(DWORD processId)
 {
     for (const std::wstring& caption : {kErrorCaption, kNoticeCaption}) {
-        if (HWND box = FindProcessWindow(ProcessOrSelf(processId), caption))
+        if (HWND box = FindProcessWindow(processId, caption))
             return {box, caption, BoxText(box)};
     }
     return {};
@@ -65,7 +60,7 @@ void DismissWhatWasLeftOpen(DWORD processId)
             EndTestProgram("the " + box.Describe() + " can't be dismissed");
     }
     for (const wchar_t* caption : {L"Open", L"Save As"}) {
-        while (HWND dialog = FindProcessWindow(ProcessOrSelf(processId), caption)) {
+        while (HWND dialog = FindProcessWindow(processId, caption)) {
             ADD_FAILURE() << "the \"" << Narrow(caption) << "\" file dialog was left open";
             if (!PressButton(dialog, IDCANCEL))
                 EndTestProgram("the \"" + Narrow(caption) + "\" file dialog can't be closed");

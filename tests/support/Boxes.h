@@ -1,6 +1,5 @@
-// The program's message boxes as a test meets them: their captions and
-// texts, spelled exactly as the program must show them, and waiting for
-// them so that a wrong box fails the test at once, saying what it showed.
+// The program's message boxes, spelled exactly as it must show them, and waits
+// for them so that a wrong box fails the test at once, saying what it showed.
 #pragma once
 
 #include <windows.h>
@@ -62,7 +61,6 @@ ShownBox WaitForBox(const std::wstring& caption, DWORD timeoutMs = kDeadlineMs,
 std::wstring TakeBox(const std::wstring& caption, DWORD timeoutMs = kDeadlineMs,
                      const std::function<bool()>& gone = {}, DWORD processId = 0);
 
-// Dismisses every box and file dialog that process processId (0: this one)
-// still shows, each a failure ("left open"). A box holds its job, and a job
-// the window that waits for it: a teardown calls this while it waits.
+// Dismisses every box and file dialog process processId (0: this one) still shows,
+// each a failure ("left open"): a teardown waiting for a job a box holds calls it.
 void DismissWhatWasLeftOpen(DWORD processId = 0);

@@ -5,6 +5,8 @@
 #include <commdlg.h>
 #include <objbase.h>
 
+#include <initializer_list>
+
 #include "support/Boxes.h"
 #include "support/TestFiles.h"
 
@@ -38,8 +40,7 @@ MainDialogDriver::~MainDialogDriver()
     m_thread.join();
 }
 
-// Sets hook proc of kind type on the dialog's thread, once setUp has set
-// what the hook reads.
+// Hooks proc (of kind type) into the dialog's thread once setUp set what it reads.
 static HHOOK HookDialogThread(const MainDialogDriver& driver, int type, HOOKPROC proc,
                               const std::function<void()>& setUp = {})
 {
@@ -49,10 +50,9 @@ static HHOOK HookDialogThread(const MainDialogDriver& driver, int type, HOOKPROC
                                ::GetWindowThreadProcessId(driver.Dialog(), nullptr));
 }
 
-// Sync and Hold post a marker behind everything already queued for the
-// dialog, and a hook sees the dialog thread's loop take it: everything before
-// it has been handled by then. Marker 0 holds the thread there until Release,
-// or for a deadline at the most.
+// Sync and Hold post a marker behind all that is queued for the dialog; once a
+// hook sees the dialog's loop take it, all before it has been handled. Marker
+// 0 holds the thread there until Release, or for a deadline at the most.
 static const UINT kMarker = ::RegisterWindowMessageW(L"KestraneTestMarker");
 static std::atomic<LONG> g_markerSeen{0};
 static HANDLE g_held = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -175,8 +175,7 @@ void ExpectNewestListed(const MainDialogDriver& driver, const std::vector<std::w
     const int selection = driver.ListSelection();
     EXPECT_EQ(last, selection);
     HWND list = driver.Item(IDC_MERGE_LIST);
-    RECT client = {};
-    RECT row = {};
+    RECT client = {}, row = {};
     ::GetClientRect(list, &client);
     driver.SendToItem(IDC_MERGE_LIST, LB_GETITEMRECT, last, reinterpret_cast<LPARAM>(&row));
     EXPECT_TRUE(row.top >= client.top && row.bottom <= client.bottom)
@@ -188,9 +187,11 @@ void ExpectNewestListed(const MainDialogDriver& driver, const std::vector<std::w
     EXPECT_EQ(last, scroll.nMax) << "the scroll bar does not span the list";
     EXPECT_EQ(driver.SendToItem(IDC_MERGE_LIST, LB_GETTOPINDEX), scroll.nPos);
     // A row that is not selected will not be drawn so: no wait for it.
-    const POINT inRow = {row.right - 2, (row.top + row.bottom) / 2};
     EXPECT_TRUE(selection == last && WaitFor([&] {
-        return DrawnPixel(list, inRow) == ::GetSysColor(COLOR_HIGHLIGHT);
+        HDC dc = ::GetDC(list);
+        const COLORREF drawn = ::GetPixel(dc, row.right - 2, (row.top + row.bottom) / 2);
+        ::ReleaseDC(list, dc);
+        return drawn == ::GetSysColor(COLOR_HIGHLIGHT);
     })) << "the list was not drawn with the newest name selected";
 }
 
@@ -212,6 +213,20 @@ HWND SubmitFileDialog(const std::wstring& caption, const std::wstring& text)
     return dialog;
 }
 
+// Presses keys (virtual-key codes) in order and releases them in reverse:
+// each goes down at i and up at the mirrored place from the end.
+static void PressKeys(std::initializer_list<WORD> keys)
+{
+    const size_t n = keys.size();
+    std::vector<INPUT> inputs(2 * n, INPUT{INPUT_KEYBOARD, {}});
+    for (size_t i = 0; i < n; ++i) {
+        inputs[i].ki.wVk = keys.begin()[i];
+        inputs[2 * n - 1 - i].ki.wVk = keys.begin()[i];
+        inputs[2 * n - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
 HWND ChooseAllInFileDialog(const std::wstring& caption)
 {
     HWND dialog = WaitForOwnWindow(caption);
@@ -223,8 +238,7 @@ HWND ChooseAllInFileDialog(const std::wstring& caption)
         return nullptr;
     // The dialog moves the focus on its own thread.
     ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
-    // Wine's file list has no Ctrl+A: there the same selection is made from
-    // the last file back to the first.
+    // Wine's file list has no Ctrl+A: there the files are chosen from the last.
     if (IsWine()) {
         PressKeys({VK_END});
         PressKeys({VK_SHIFT, VK_HOME});
@@ -264,8 +278,7 @@ bool CancelFileDialog(const std::wstring& caption)
 
 bool ShowFolderInFileDialog(const std::wstring& caption, const std::wstring& directory)
 {
-    // Folders compared in upper case, without a trailing backslash unless it
-    // is a drive's root.
+    // Folders compared in upper case, with no trailing backslash but a root's.
     const auto key = [](std::wstring folder) {
         if (folder.size() > 3 && folder.back() == L'\\')
             folder.pop_back();

@@ -1,6 +1,5 @@
 // Runs the real main dialog, modally, on a thread of its own in the test
-// process, and drives it from the test thread as a user would: clicks are
-// posted, and what the dialog shows is read back from its controls.
+// process, and drives it from the test thread as a user would.
 #pragma once
 
 #include <windows.h>
@@ -20,12 +19,9 @@ class MainDialogDriver : public MainWindowControls {
 public:
     // Opens the dialog (or a test's own kind of it) and waits until shown.
     explicit MainDialogDriver(std::unique_ptr<CMainDlg> dialog = std::make_unique<CMainDlg>());
-    // Closes the dialog and waits for its thread, within a deadline; what the
-    // test left open (a box holding a job, a file dialog) is dismissed as a
-    // failure.
+    // Closes the dialog and waits for its thread, within a deadline; what the test
+    // left open (a box holding a job, a file dialog) is dismissed as a failure.
     ~MainDialogDriver();
-    MainDialogDriver(const MainDialogDriver&) = delete;
-    MainDialogDriver& operator=(const MainDialogDriver&) = delete;
 
     // The dialog object itself: its job state may be read, not changed.
     CMainDlg& Object() { return *m_dialog; }
@@ -35,10 +31,9 @@ public:
     bool Sync(DWORD timeoutMs = kDeadlineMs) const;
     // Waits until no job runs and the dialog has handled what the job posted.
     bool WaitIdle(DWORD timeoutMs = kDeadlineMs);
-    // Holds the dialog thread at the next message its loop takes, until
-    // Release(): what is posted meanwhile queues up, as it does behind a slow
-    // handler. Nothing may be sent to the dialog while it is held. False when
-    // the dialog did not get there in time.
+    // Holds the dialog thread at the next message its loop takes until Release():
+    // what is posted meanwhile queues up, as behind a slow handler. Nothing may be
+    // sent to the dialog while it is held. False when it did not get there in time.
     bool Hold() const;
     void Release() const;
     // Waits until the dialog has ended; its DoModal result then is Result().
@@ -52,29 +47,23 @@ private:
     std::atomic<bool> m_bClosed{false};  // DoModal has returned m_result
 };
 
-// Counts, while it lives, the messages msg that the dialog thread sends to
-// control id: how often a handler told the control to change (and draw).
-// One at a time; read it once the dialog has handled what was posted (Sync).
+// Counts, while it lives, the msg messages the dialog thread sends to control id: how
+// often a handler told it to change (and draw). One at a time; read it after Sync.
 class SentToItemCounter {
 public:
     SentToItemCounter(const MainDialogDriver& driver, int id, UINT msg);
-    SentToItemCounter(const SentToItemCounter&) = delete;
-    SentToItemCounter& operator=(const SentToItemCounter&) = delete;
     int Count() const;
 
 private:
     CHookHandle m_hook;
 };
 
-// Looks, when the dialog thread takes the next WM_NULL posted to the dialog,
-// at whether control id still waits for a paint. Posted messages come before
-// WM_PAINT, so a control a handler only marked for drawing stays undrawn for
-// as long as a job keeps the queue busy. One at a time.
+// Looks, when the dialog thread takes the next WM_NULL posted to the dialog, at
+// whether control id still waits for a paint: posted messages come before WM_PAINT,
+// so a control only marked for drawing stays undrawn while a job keeps the queue busy.
 class PaintWaitProbe {
 public:
     PaintWaitProbe(const MainDialogDriver& driver, int id);
-    PaintWaitProbe(const PaintWaitProbe&) = delete;
-    PaintWaitProbe& operator=(const PaintWaitProbe&) = delete;
     // Read it once the dialog has handled what was posted (Sync): whether a
     // WM_NULL was taken, and whether the control then waited for a paint.
     bool Looked() const;
@@ -88,20 +77,18 @@ private:
 // newest selected, in view, and drawn so (its row in the selection's colour).
 void ExpectNewestListed(const MainDialogDriver& driver, const std::vector<std::wstring>& names);
 
-// Answers the open or save dialog with that caption ("Open", "Save As") by
-// typing text into its file name field and pressing OK, and waits until it
-// has gone. False when no such dialog came up in time.
+// Answers the open or save dialog with that caption ("Open", "Save As") by typing
+// text into its file name field and pressing OK, and waits until it has gone.
+// False when no such dialog came up in time.
 bool AnswerFileDialog(const std::wstring& caption, const std::wstring& text);
-// The same without waiting for the dialog to go: returns the dialog, or null
-// when none came up in time or it has no file name field.
+// The same without the wait: the dialog, or null if none came or it has no field.
 HWND SubmitFileDialog(const std::wstring& caption, const std::wstring& text);
 // Waits for the question box that fileDialog asks (a message box it owns)
 // and presses button (IDYES, IDNO) on it. False when none came up in time.
 bool AnswerQuestion(HWND fileDialog, int button);
-// Chooses every file the open dialog with that caption lists, as a user
-// does with Ctrl+A in its file list and Enter there (Enter in the list does
-// not go through the OK button). Returns the dialog; null when none came up
-// in time or it has no file list.
+// Chooses every file the open dialog with that caption lists, as a user does with
+// Ctrl+A and Enter in its file list (not through the OK button). Returns the
+// dialog; null when none came up in time or it has no file list.
 HWND ChooseAllInFileDialog(const std::wstring& caption);
 // Cancels the open or save dialog with that caption.
 bool CancelFileDialog(const std::wstring& caption);

@@ -1,6 +1,5 @@
 // Reads an extended dialog template (DIALOGEX) back from the program's own
-// image, as the resource compiler wrote it, and checks it against what a
-// test expects.
+// image, as the resource compiler wrote it, to check it against a test's.
 #pragma once
 
 #include <windows.h>
@@ -8,9 +7,8 @@
 #include <string>
 #include <vector>
 
-// One control. The predefined classes a template names by ordinal come back
-// by name, and every class name in lower case ("button", "msctls_progress32");
-// a title that is a resource ordinal comes back as "#n".
+// One control. Class names come back in lower case, a predefined one a template
+// names by ordinal by its name ("button"); a title that is an ordinal as "#n".
 struct TemplateControl {
     int id = 0;
     std::wstring className;
@@ -34,7 +32,6 @@ struct DialogTemplate {
     std::wstring menu = L"", className = L"";
 };
 
-// Expects dialog template id (RT_DIALOG) of this program to be an extended
-// one, and want: the dialog first, then control by control in template
-// order, each compared as one line that names every field.
+// Expects dialog template id of this program to be an extended one, and want:
+// the dialog, then control by control, each compared as a line of every field.
 void ExpectDialogTemplate(int id, const DialogTemplate& want);

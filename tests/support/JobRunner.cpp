@@ -22,9 +22,6 @@ JobRunner::JobRunner()
 
 JobRunner::~JobRunner()
 {
-    // A test that failed may leave the job holding a box: it is dismissed
-    // (a failure) so that the job can end, and a job that does not end in
-    // time ends the test program rather than hold it for ever.
     job.m_bCancel = true;
     if (!WaitFor([this] {
             DismissWhatWasLeftOpen();

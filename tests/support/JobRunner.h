@@ -26,11 +26,10 @@ inline std::wstring BoxEvent(const std::wstring& caption, const std::wstring& te
 inline std::wstring ErrorBox(const std::wstring& text) { return BoxEvent(kErrorCaption, text); }
 inline std::wstring NoticeBox(const std::wstring& text) { return BoxEvent(kNoticeCaption, text); }
 
-// A job-control block whose poll points can be made to see a cancel at an
-// exact poll, and whose flushes and closes of written files can be made to
-// fail at an exact call, as a disk that goes away makes them (counting from
-// 1). It can also alter every file identity it takes, as a file system
-// that reports no file index or volume serial gives them.
+// A job-control block whose poll points can see a cancel at an exact poll,
+// whose flushes and closes of written files can fail at an exact call (from
+// 1), as on a disk that goes away, and which can alter every file identity
+// it takes, as a file system with no file index or volume serial gives them.
 class CTestJob : public CJobControl {
 public:
     int m_nCancelAtPoll = 0;
@@ -80,10 +79,9 @@ protected:
 class JobRunner {
 public:
     JobRunner();
-    // Cancels a job still running and waits for its end, within a deadline.
+    // Cancels a job still running and waits for its end, dismissing a box left
+    // open (a failure); a job that does not end in time ends the test program.
     ~JobRunner();
-    JobRunner(const JobRunner&) = delete;
-    JobRunner& operator=(const JobRunner&) = delete;
 
     void SetSeparate(const std::wstring& path, int32_t blockSize);
     void SetMerge(const std::wstring& dir, const std::vector<std::wstring>& names,

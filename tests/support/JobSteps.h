@@ -29,8 +29,7 @@ inline void ExpectEmptyBar(const MainDialogDriver& driver)
     EXPECT_EQ(0, driver.ProgressPos());
 }
 
-// After a click that stops the running job: the click returns once the job
-// has ended, and it ended quietly, without a box, the bar empty.
+// After a click that stops the job: it returns once the job ended, quietly (no box, bar empty).
 inline void ExpectStoppedQuietly(MainDialogDriver& driver)
 {
     ASSERT_TRUE(driver.Sync(kLongJobMs));
@@ -51,9 +50,8 @@ inline void ExpectRefusal(MainDialogDriver& driver, int id, const std::wstring& 
     EXPECT_FALSE(driver.Object().IsJobRunning());
 }
 
-// Waits for the running job's box of that caption, returns its text and
-// dismisses it; empty (and a failure that says what came instead) when the
-// job showed another box or ended without one.
+// Waits for the running job's box of that caption and dismisses it: its text, or
+// empty (a failure saying what came) when the job showed another box or none.
 inline std::wstring TakeJobBox(MainDialogDriver& driver, const std::wstring& caption)
 {
     return TakeBox(caption, kLongJobMs, [&] { return !driver.Object().IsJobRunning(); });
@@ -70,9 +68,9 @@ inline std::wstring RunJob(MainDialogDriver& driver, int id)
     return text;
 }
 
-// Waits, while the job just clicked runs, until reached() holds. A job that
-// shows a box or ends first will not get there any more: the wait stops at
-// once with a failure that says what came instead (a box is dismissed).
+// Waits, while the job just clicked runs, until reached() holds. A job that shows
+// a box or ends first won't get there: that stops the wait, a failure saying what
+// came instead (a box is dismissed).
 inline bool WaitWhileJobRuns(MainDialogDriver& driver, const std::function<bool()>& reached)
 {
     // Separate and Merge return once the worker has taken the job up.
@@ -81,12 +79,8 @@ inline bool WaitWhileJobRuns(MainDialogDriver& driver, const std::function<bool(
         return false;
     }
     ShownBox box;
-    WaitFor([&] {
-        if (reached())
-            return true;
-        box = FindBox();
-        return box || !driver.Object().IsJobRunning();
-    }, kLongJobMs);
+    WaitFor([&] { return reached() || (box = FindBox()) || !driver.Object().IsJobRunning(); },
+            kLongJobMs);
     if (reached())
         return true;
     if (box) {

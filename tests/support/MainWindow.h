@@ -1,6 +1,5 @@
-// The program's main window as a user sees it, driven through its controls
-// from outside its thread (or its process): clicks are posted, and what it
-// shows is read back from the controls.
+// The program's main window as a user sees it, driven from outside its thread
+// (or process): clicks are posted, and what it shows read back from controls.
 #pragma once
 
 #include <windows.h>
@@ -17,8 +16,7 @@ public:
     HWND Dialog() const { return m_hDialog; }
     HWND Item(int id) const { return ::GetDlgItem(m_hDialog, id); }
 
-    // Posts a click (or another notification) of control id, as the
-    // control itself would send it.
+    // Posts a click (or another notification) of control id, as it sends it.
     void Click(int id, WORD code = BN_CLICKED) const
     {
         Post(WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Item(id)));
@@ -27,8 +25,7 @@ public:
     {
         ::PostMessageW(m_hDialog, msg, wParam, lParam);
     }
-    // Sends a message to control id and returns its answer; fails the test
-    // when the window's thread does not answer in time.
+    // Sends msg to control id and returns its answer; a failure if none in time.
     LRESULT SendToItem(int id, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const;
 
     std::wstring Text(int id) const;

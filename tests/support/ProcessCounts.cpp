@@ -12,8 +12,7 @@
 #include "app/Handles.h"
 #include "jobs/JobControl.h"
 
-// The threads of this process that counts(id) counts; -1 when they can't
-// be listed.
+// The threads of this process that counts(id) counts; -1 if they can't be listed.
 static int CountOwnThreadsWhere(const std::function<bool(DWORD)>& counts)
 {
     CHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
@@ -53,8 +52,7 @@ int CountJobWorkers()
 }
 
 namespace {
-// SystemExtendedHandleInformation: every handle of the system with the id
-// of the process that holds it.
+// SystemExtendedHandleInformation: every handle and the process holding it.
 constexpr ULONG kExtendedHandleInformation = 64;
 struct HandleEntry {
     PVOID object;

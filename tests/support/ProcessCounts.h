@@ -2,15 +2,12 @@
 // the tests that check that nothing is left behind.
 #pragma once
 
-// The number of threads this process has now.
 int CountOwnThreads();
 
-// The number of job workers alive in this process now: threads started at
-// the worker's procedure that have not ended (threads the system or the
-// test harness starts meanwhile don't count).
+// The job workers alive in this process now: threads started at the worker's
+// procedure that have not ended (not those the system or test harness starts).
 int CountJobWorkers();
 
-// The number of handles this process holds now, read from the system's
-// handle table (Wine answers GetProcessHandleCount with 0); -1 when it
-// can't be read.
+// The handles this process holds now, read from the system's handle table (Wine
+// answers GetProcessHandleCount with 0); -1 when it can't be read.
 int CountOwnHandles();

@@ -12,9 +12,7 @@ ProgramRun::ProgramRun(const std::wstring& arguments)
     exe.resize(exe.find_last_of(L'\\'));
     exe.resize(exe.find_last_of(L'\\') + 1);
     exe += L"kestrane.exe";
-    std::wstring commandLine = L"\"" + exe + L"\"";
-    if (!arguments.empty())
-        commandLine += L" " + arguments;
+    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     if (!::CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,

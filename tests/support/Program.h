@@ -22,8 +22,7 @@ public:
 
     bool Started() const { return m_hDialog != nullptr; }
     bool Ended() const;
-    // The exit code once the program has ended by itself; STILL_ACTIVE when
-    // it did not end in time.
+    // The exit code once the program has ended; STILL_ACTIVE if not in time.
     DWORD WaitExitCode(DWORD timeoutMs = kDeadlineMs) const;
     // Kills the process at once and waits until it has gone.
     void Kill();

@@ -1,8 +1,5 @@
 #include "support/Snapshots.h"
 
-#include <vector>
-
-#include "app/Handles.h"
 #include "support/TestFiles.h"
 
 static void SnapshotInto(const std::wstring& root, const std::wstring& relative,
@@ -30,27 +27,6 @@ Snapshot TakeSnapshot(const std::wstring& dir)
     Snapshot snapshot;
     SnapshotInto(dir, L"", snapshot);
     return snapshot;
-}
-
-uint64_t HashFile(const std::wstring& path)
-{
-    CHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.IsValid())
-        return 0;
-    uint64_t hash = 14695981039346656037ull;
-    std::vector<unsigned char> buffer(1 << 20);
-    for (;;) {
-        DWORD read = 0;
-        if (!::ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr) ||
-            read == 0)
-            break;
-        for (DWORD i = 0; i < read; ++i) {
-            hash ^= buffer[i];
-            hash *= 1099511628211ull;
-        }
-    }
-    return hash;
 }
 
 ::testing::AssertionResult OnlyChanged(const Snapshot& before, const Snapshot& after,

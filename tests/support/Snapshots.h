@@ -1,6 +1,5 @@
-// What a directory held, file by file, to check after anything that can go
-// wrong that no byte was lost or changed but in the files the job was meant
-// to write.
+// What a directory held, file by file: after anything that can go wrong, no
+// byte may be lost or changed but in the files the job was meant to write.
 #pragma once
 
 #include <windows.h>
@@ -30,16 +29,12 @@ using Snapshot = std::map<std::wstring, EntryState>;
 
 Snapshot TakeSnapshot(const std::wstring& dir);
 
-// A 64-bit FNV-1a hash of the file's bytes (0 when it can't be read).
-uint64_t HashFile(const std::wstring& path);
-
 // Passes when every entry that appeared, went or changed between before
 // and after is one of allowed (relative paths); names the others.
 ::testing::AssertionResult OnlyChanged(const Snapshot& before, const Snapshot& after,
                                        const std::set<std::wstring>& allowed);
 
-// Files in dir (ending in a backslash) that a careless job could hit
-// beside a source stem + extension: neighbouring names, other extensions,
-// the same names one folder down.
+// Files a careless job could hit beside a source dir + stem + extension:
+// neighbouring names, other extensions, the same names one folder down.
 void AddBystanders(const std::wstring& dir, const std::wstring& stem,
                    const std::wstring& extension);

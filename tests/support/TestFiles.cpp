@@ -34,19 +34,16 @@ TempDir::~TempDir()
 
 void RemoveTree(const std::wstring& dir)
 {
-    std::wstring root = dir;
-    if (!root.empty() && root.back() != L'\\')
-        root += L'\\';
-    for (const std::wstring& name : ListNames(root)) {
-        std::wstring path = root + name;
-        DWORD attributes = ::GetFileAttributesW(path.c_str());
+    for (const std::wstring& name : ListNames(dir)) {
+        const std::wstring path = dir + name;
+        const DWORD attributes = ::GetFileAttributesW(path.c_str());
         ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-            RemoveTree(path);
+            RemoveTree(path + L"\\");
         else
             ::DeleteFileW(path.c_str());
     }
-    ::RemoveDirectoryW(root.c_str());
+    ::RemoveDirectoryW(dir.c_str());
 }
 
 // Only Wine's kernel32 has wine_get_unix_file_name.
@@ -78,10 +75,9 @@ void LayOutFiles(const std::wstring& dir, const std::vector<std::wstring>& names
             WriteBytes(dir + name, {});
         return;
     }
-    // The names, each ending in a zero, for xargs -0 touch in dir. Wine runs
-    // a Unix program started by its path on drive Z:, the Unix root, but
-    // gives no handle to wait on: the shell writes touch's exit status into
-    // .done when it is through.
+    // The names, each ending in a zero, for xargs -0 touch in dir. Wine runs a
+    // Unix program by its path on Z: (the Unix root) but gives no handle to
+    // wait on: the shell writes touch's exit status into .done at its end.
     const std::wstring list = dir + L".names";
     const std::wstring done = dir + L".done";
     std::string text;
@@ -167,8 +163,7 @@ void WriteBigFile(const std::wstring& path, uint64_t size, uint32_t seed)
 void WriteSparseFile(const std::wstring& path, uint64_t size)
 {
     const CHandle file = CreateToWrite(path);
-    // A hole rather than zeros on disk, where the file system does not make
-    // one by itself.
+    // A hole, not zeros on disk, where the file system does not make one itself.
     DWORD ignored = 0;
     ::DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
     LARGE_INTEGER end;
@@ -184,8 +179,7 @@ static CHandle OpenToRead(const std::wstring& path)
                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-// Reads up to length bytes of file from offset on; how many came before the
-// end of the file or a failure.
+// Reads up to length bytes of file from offset; how many came before its end or a failure.
 static size_t ReadAt(HANDLE file, uint64_t offset, unsigned char* buffer, size_t length)
 {
     size_t done = 0;
@@ -223,6 +217,21 @@ bool SameFiles(const std::wstring& a, const std::wstring& b)
 {
     return FileExists(a) && FileExists(b) && FileSizeOf(a) == FileSizeOf(b) &&
            SameBytes(a, 0, b, 0, FileSizeOf(a));
+}
+
+uint64_t HashFile(const std::wstring& path)
+{
+    const CHandle file = OpenToRead(path);
+    if (!file.IsValid())
+        return 0;
+    uint64_t hash = 14695981039346656037ull;
+    Bytes buffer(1 << 20);
+    for (uint64_t at = 0, read = 1; read > 0; at += read) {
+        read = ReadAt(file, at, buffer.data(), buffer.size());
+        for (size_t i = 0; i < read; ++i)
+            hash = (hash ^ buffer[i]) * 1099511628211ull;
+    }
+    return hash;
 }
 
 Bytes ReadBytes(const std::wstring& path)

@@ -11,8 +11,7 @@ using Bytes = std::vector<unsigned char>;
 
 constexpr uint64_t kMiB = 1024 * 1024;
 
-// A new, empty directory under the temp directory, removed with everything
-// in it when the object goes.
+// A new, empty directory under the temp directory, removed with all in it at the end.
 class TempDir {
 public:
     TempDir();
@@ -36,12 +35,13 @@ void WriteBytes(const std::wstring& path, const Bytes& bytes);
 void WriteBigFile(const std::wstring& path, uint64_t size, uint32_t seed);
 // A file of size zero bytes, sparse: quick however big, and hardly any room.
 void WriteSparseFile(const std::wstring& path, uint64_t size);
-// Whether length bytes of a from offsetA equal those of b from offsetB; false
-// when either file is shorter.
+// Whether length bytes of a from offsetA equal b's from offsetB (false if either is short).
 bool SameBytes(const std::wstring& a, uint64_t offsetA, const std::wstring& b, uint64_t offsetB,
                uint64_t length);
 // Whether both files have the same size and bytes.
 bool SameFiles(const std::wstring& a, const std::wstring& b);
+// A 64-bit FNV-1a hash of the file's bytes (0 when it can't be read).
+uint64_t HashFile(const std::wstring& path);
 Bytes ReadBytes(const std::wstring& path);
 inline bool FileExists(const std::wstring& path)
 {
@@ -52,23 +52,19 @@ uint64_t FileSizeOf(const std::wstring& path);
 std::vector<std::wstring> ListNames(const std::wstring& dir);
 // Whether the disk of dir has bytes free; if not, why says so, for a skip.
 bool HasFreeSpace(const std::wstring& dir, uint64_t bytes, std::string& why);
-// Removes dir and everything below it.
+// Removes dir (ending in a backslash) and everything below it.
 void RemoveTree(const std::wstring& dir);
-// Creates empty files of these names in dir, in a blink however many they
-// are. Wine looks a name that does not exist yet up by reading the whole
-// directory, so creating thousands of new files in one directory takes
-// minutes there: under Wine a Unix shell lays them out.
+// Creates empty files of these names in dir, quickly however many: Wine reads the
+// whole directory for each new name, so there a Unix shell lays them out.
 void LayOutFiles(const std::wstring& dir, const std::vector<std::wstring>& names);
 
-// Opens path with access and share for as long as the test holds the
-// handle: a file that others can't write, or can't open at all. Wine lets
-// root write read-only files, so this stands in for them.
+// Opens path with access and share while the test holds the handle: a file others
+// can't write or open. It stands in for read-only files, which Wine lets root write.
 inline HANDLE HoldOpen(const std::wstring& path, DWORD access, DWORD share)
 {
     return ::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
-// Whether the tests run under Wine.
 bool IsWine();
 // The Unix path of path under Wine; empty when it has none.
 std::string UnixPath(const std::wstring& path);

@@ -46,15 +46,15 @@ BOOL CALLBACK Collect(HWND hWnd, LPARAM param)
 std::vector<HWND> ProcessWindows(DWORD processId, const std::wstring& caption,
                                  const wchar_t* className, bool visibleOnly)
 {
+    const DWORD wanted = processId != 0 ? processId : ::GetCurrentProcessId();
     return TopWindows([&](HWND hWnd) {
         DWORD process = 0;
         ::GetWindowThreadProcessId(hWnd, &process);
-        if (process != processId || (visibleOnly && !::IsWindowVisible(hWnd)))
+        if (process != wanted || (visibleOnly && !::IsWindowVisible(hWnd)))
             return false;
         wchar_t itsClass[64] = L"";
         ::GetClassNameW(hWnd, itsClass, 64);
-        // The caption is read without a message: the window's thread may be
-        // waiting for a job.
+        // Read without a message: the window's thread may be waiting for a job.
         wchar_t itsCaption[256] = L"";
         ::InternalGetWindowText(hWnd, itsCaption, 256);
         return lstrcmpiW(itsClass, className) == 0 && itsCaption == caption;
@@ -72,7 +72,7 @@ std::vector<HWND> TopWindows(const std::function<bool(HWND)>& match)
 
 HWND FindOwnWindow(const std::wstring& caption, const wchar_t* className)
 {
-    return FindProcessWindow(::GetCurrentProcessId(), caption, className);
+    return FindProcessWindow(0, caption, className);
 }
 
 HWND FindProcessWindow(DWORD processId, const std::wstring& caption, const wchar_t* className)
@@ -81,15 +81,9 @@ HWND FindProcessWindow(DWORD processId, const std::wstring& caption, const wchar
     return found.empty() ? nullptr : found.front();
 }
 
-bool OwnWindowExists(const std::wstring& caption, const wchar_t* className)
-{
-    return CountOwnWindows(caption, className) > 0;
-}
-
 int CountOwnWindows(const std::wstring& caption, const wchar_t* className)
 {
-    return static_cast<int>(
-        ProcessWindows(::GetCurrentProcessId(), caption, className, false).size());
+    return static_cast<int>(ProcessWindows(0, caption, className, false).size());
 }
 
 HWND WaitForOwnWindow(const std::wstring& caption, const wchar_t* className, DWORD timeoutMs)
@@ -106,18 +100,9 @@ std::wstring WindowText(HWND hWnd)
     return text;
 }
 
-COLORREF DrawnPixel(HWND hWnd, POINT point)
-{
-    HDC dc = ::GetDC(hWnd);
-    const COLORREF color = ::GetPixel(dc, point.x, point.y);
-    ::ReleaseDC(hWnd, dc);
-    return color;
-}
-
 std::wstring BoxText(HWND box)
 {
-    // The message is the static control 0xFFFF, read without a message: the
-    // thread that shows the box may be blocked under it.
+    // Static 0xFFFF, read without a message: the box's thread may block under it.
     wchar_t text[1024] = L"";
     ::InternalGetWindowText(::GetDlgItem(box, 0xFFFF), text, 1024);
     return text;
@@ -128,11 +113,6 @@ bool PressButton(HWND dialog, int id)
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
     return WaitFor([dialog] { return !::IsWindow(dialog); });
-}
-
-bool DismissBox(HWND box)
-{
-    return PressButton(box, IDOK);
 }
 
 void EndTestProgram(const std::string& why)
@@ -168,19 +148,6 @@ bool ClickAt(POINT pt)
     MouseButton(MOUSEEVENTF_LEFTDOWN);
     MouseButton(MOUSEEVENTF_LEFTUP);
     return true;
-}
-
-void PressKeys(std::initializer_list<WORD> keys)
-{
-    // Each key goes down at i and up at the mirrored place from the end.
-    const size_t n = keys.size();
-    std::vector<INPUT> inputs(2 * n, INPUT{INPUT_KEYBOARD, {}});
-    for (size_t i = 0; i < n; ++i) {
-        inputs[i].ki.wVk = keys.begin()[i];
-        inputs[2 * n - 1 - i].ki.wVk = keys.begin()[i];
-        inputs[2 * n - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
-    }
-    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 bool IsAbove(HWND a, HWND b)
@@ -223,12 +190,10 @@ void ExpectTextsFit(HWND dialog)
         RECT extent = {0, 0, 0, 0};
         ::DrawTextW(dc, text.c_str(), -1, &extent, DT_CALCRECT | DT_SINGLELINE);
         ::SelectObject(dc, oldFont);
-        EXPECT_LE(extent.right, room.right - room.left)
-            << "cut off: " << ::testing::PrintToString(text);
-        if (checkHeight) {
-            EXPECT_LE(extent.bottom, room.bottom - room.top)
-                << "cut off at the bottom: " << ::testing::PrintToString(text);
-        }
+        EXPECT_TRUE(extent.right <= room.right - room.left &&
+                    (!checkHeight || extent.bottom <= room.bottom - room.top))
+            << "cut off: " << ::testing::PrintToString(text) << " needs " << extent.right << "x"
+            << extent.bottom << ", has " << room.right - room.left << "x" << room.bottom - room.top;
     }
     ::ReleaseDC(dialog, dc);
 }
@@ -242,10 +207,9 @@ std::wstring ThisProgramPath()
 
 namespace {
 
-// Starts this test program again with arguments, var set to value in its
-// environment, its output going where this one's goes; returns its exit
-// code, or -1 when it could not be started or did not end within timeoutMs
-// (it is ended then).
+// Starts this test program again with arguments and var=value in its
+// environment, its output going where this one's goes; its exit code, or -1
+// when it did not start or end within timeoutMs (it is ended then).
 int RunThisProgramAgain(const std::wstring& arguments, const wchar_t* var, const wchar_t* value,
                         DWORD timeoutMs)
 {
@@ -305,10 +269,8 @@ bool RunAgainWithQuickBoxes()
         return false;
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
     const std::string name = std::string(test->test_suite_name()) + "." + test->name();
-    // Wine, told to keep the windows of a program to itself, waits for no
-    // window manager; it reads that when the program starts. So the setting
-    // is made for this program while the second process runs, unless the
-    // program has settings of someone else's. (Nothing on Windows reads it.)
+    // Wine reads that setting as the program starts: it is made while the
+    // second process runs, unless the program has someone else's settings.
     std::wstring appKey = ThisProgramPath();
     appKey = L"Software\\Wine\\AppDefaults\\" + appKey.substr(appKey.find_last_of(L'\\') + 1);
     HKEY key = nullptr;
