@@ -5,7 +5,6 @@
 #include <commdlg.h>
 #include <objbase.h>
 
-#include <initializer_list>
 
 #include "support/Boxes.h"
 #include "support/TestFiles.h"
@@ -211,20 +210,6 @@ HWND SubmitFileDialog(const std::wstring& caption, const std::wstring& text)
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
     return dialog;
-}
-
-// Presses keys (virtual-key codes) in order and releases them in reverse:
-// each goes down at i and up at the mirrored place from the end.
-static void PressKeys(std::initializer_list<WORD> keys)
-{
-    const size_t n = keys.size();
-    std::vector<INPUT> inputs(2 * n, INPUT{INPUT_KEYBOARD, {}});
-    for (size_t i = 0; i < n; ++i) {
-        inputs[i].ki.wVk = keys.begin()[i];
-        inputs[2 * n - 1 - i].ki.wVk = keys.begin()[i];
-        inputs[2 * n - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
-    }
-    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 HWND ChooseAllInFileDialog(const std::wstring& caption)

@@ -150,6 +150,18 @@ bool ClickAt(POINT pt)
     return true;
 }
 
+void PressKeys(std::initializer_list<WORD> keys)
+{
+    const size_t n = keys.size();
+    std::vector<INPUT> inputs(2 * n, INPUT{INPUT_KEYBOARD, {}});
+    for (size_t i = 0; i < n; ++i) {
+        inputs[i].ki.wVk = keys.begin()[i];
+        inputs[2 * n - 1 - i].ki.wVk = keys.begin()[i];
+        inputs[2 * n - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
 bool IsAbove(HWND a, HWND b)
 {
     for (HWND w = ::GetWindow(b, GW_HWNDPREV); w != nullptr; w = ::GetWindow(w, GW_HWNDPREV))

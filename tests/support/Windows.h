@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,8 @@ bool MovePointer(POINT pt);
 void MouseButton(DWORD flags);
 // A real left click at pt (screen).
 bool ClickAt(POINT pt);
+// Presses keys (virtual-key codes) in order and releases them in reverse.
+void PressKeys(std::initializer_list<WORD> keys);
 
 // Whether window a lies above window b (both top-level) in the Z order.
 bool IsAbove(HWND a, HWND b);
