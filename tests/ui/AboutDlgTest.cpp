@@ -306,13 +306,11 @@ void ExpectLinksDrawn(AboutBox& about, int dpi)
         EXPECT_EQ(background, pixels.At(r.right - 2, r.top));
 
         const RECT line = {r.left, r.bottom + below, r.right - 1, r.bottom + below + thick};
-        EXPECT_EQ((line.right - line.left) * thick, pixels.Count(line, IsPureBlue))
-            << "underline broken or too thin";
-        // Nothing blue above the line, just past its ends or under it.
-        EXPECT_EQ(0, pixels.Count({r.left, r.bottom, r.right, line.top}, IsBluish));
-        EXPECT_NE(kBlue, pixels.At(line.right, line.top));
-        EXPECT_NE(kBlue, pixels.At(line.left - 1, line.top));
-        EXPECT_NE(kBlue, pixels.At(line.left, line.bottom));
+        const LONG linePixels = (line.right - line.left) * thick;
+        EXPECT_EQ(linePixels, pixels.Count(line, IsPureBlue)) << "underline broken or too thin";
+        // Nothing else blue between the link and the row under the line, nor past its ends.
+        const RECT around = {line.left - 1, r.bottom, line.right + 1, line.bottom + 1};
+        EXPECT_EQ(linePixels, pixels.Count(around, IsBluish)) << "blue beside the underline";
         // Under the text, not apart from it: within half a line of its last row.
         LONG textBottom = r.top;
         for (LONG y = r.top; y < r.bottom; ++y)
@@ -429,12 +427,10 @@ TEST(AboutBox, OpensOverTheMainDialogAgainAndAgain)
         ASSERT_TRUE(WaitFor([&] { return !::IsWindow(about) && ::IsWindowEnabled(main); }));
     }
 
+    // The main dialog takes clicks again (how it ends: ExitCodeTest).
     driver.Click(IDC_KBYTE);
     ASSERT_TRUE(driver.Sync());
     EXPECT_TRUE(driver.IsChecked(IDC_KBYTE));
-    driver.Click(IDCANCEL);
-    ASSERT_TRUE(driver.WaitClosed());
-    EXPECT_EQ(2, driver.Result());
 }
 
 } // namespace

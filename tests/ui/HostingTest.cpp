@@ -109,9 +109,6 @@ public:
     void OnFinalMessage(HWND hWnd) override { finalWindow = hWnd; }
 };
 
-// A dialog whose template the program does not have.
-using CMissingDlg = CProbeDlg<9999>;
-
 // Each case runs the probe once first.
 class DialogHosting : public testing::Test {
 protected:
@@ -152,10 +149,8 @@ TEST_F(DialogHosting, ResultsReachThePlatformByItsRule)
     EXPECT_EQ(kProbeValue, probe.valueAnswer);
     EXPECT_EQ(kProbeValue, probe.valueSlot);
     EXPECT_EQ(77, probe.keptTextAnswer);
-}
 
-TEST_F(DialogHosting, ClearingHandledLeavesTheMessageToTheDefault)
-{
+    // Clearing bHandled leaves the message to the default processing.
     EXPECT_EQ(2, probe.setTextCount);
     EXPECT_EQ(L"Kestrane", probe.captionAfterHandled);
     EXPECT_EQ(L"Passed", probe.captionAfterPassed);
@@ -165,7 +160,7 @@ TEST_F(DialogHosting, ClearingHandledLeavesTheMessageToTheDefault)
 
 TEST_F(DialogHosting, RunsAgainAfterItEndedAndFailsWithoutATemplate)
 {
-    CMissingDlg missing;
+    CProbeDlg<9999> missing;  // a template the program does not have
     EXPECT_EQ(-1, missing.DoModal(nullptr, 0));
     EXPECT_EQ(nullptr, missing.m_hWnd);
     EXPECT_EQ(0, missing.initCount);
