@@ -1,6 +1,5 @@
-// The About box as a real window: what its links open, the cursor over them,
-// how it draws them at every DPI, and the ways it ends. (Its template, tab
-// order and focus: TemplateTest.)
+// The About box as a real window: what its links open, the cursor over them, how
+// it draws them at every DPI, the ways it ends. (Template and focus: TemplateTest.)
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -24,10 +23,9 @@ const std::wstring kSalesTarget = L"mailto:sales@example.org?subject=Kestraner U
 const COLORREF kBlue = RGB(0, 0, 255);
 const int kLinkIds[3] = {IDC_HOME_PAGE, IDC_SUPPORT_MAIL, IDC_SALES_MAIL};
 
-// The About box run modally, without owner, on a thread of its own, with the
-// shell replaced by a list of what it was asked to open. It also notes how
-// its message map answered the last WM_SETCURSOR the test sent, and the
-// cursor it left set.
+// The About box run modally, without owner, on a thread of its own, the shell
+// replaced by a list of what it was asked to open; it notes how its map answered
+// the last WM_SETCURSOR the test sent, and the cursor it left set.
 class AboutBox : public CAboutDlg {
 public:
     AboutBox()
@@ -69,11 +67,7 @@ public:
             ADD_FAILURE() << "the About box did not answer message " << msg;
         return static_cast<LRESULT>(answer);
     }
-    // Waits until count targets have been opened.
-    bool WaitTargets(size_t count)
-    {
-        return WaitFor([&] { return Targets().size() >= count; });
-    }
+    bool WaitTargets(size_t count) { return WaitFor([&] { return Targets().size() >= count; }); }
     bool WaitEnded() { return WaitFor([this] { return m_bEnded.load(); }); }
     INT_PTR Result() const { return m_result; }
 
@@ -158,18 +152,14 @@ TEST(AboutLinks, DoubleClicksOpenOnceAndRowsBelowOpenNothing)
     // they opened would come first.
     for (int id : kLinkIds)
         about.Notify(id, STN_DBLCLK);
-    RECT home = ScreenRect(about.Item(IDC_HOME_PAGE));
-    ASSERT_TRUE(MovePointer({home.left + 5, (home.top + home.bottom) / 2}));
-    for (DWORD flags : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN,
-                        MOUSEEVENTF_LEFTUP})
-        MouseButton(flags);
+    const RECT home = ScreenRect(about.Item(IDC_HOME_PAGE));
+    for (int click = 0; click < 2; ++click)  // a real double click
+        ASSERT_TRUE(ClickAt({home.left + 5, (home.top + home.bottom) / 2}));
     ASSERT_TRUE(about.WaitTargets(1)) << "a real click on the link opened nothing";
 
     // A click in the first row below the support link hits the box, not the link.
-    RECT support = ScreenRect(about.Item(IDC_SUPPORT_MAIL));
-    ASSERT_TRUE(MovePointer({support.left + 5, support.bottom}));
-    MouseButton(MOUSEEVENTF_LEFTDOWN);
-    MouseButton(MOUSEEVENTF_LEFTUP);
+    const RECT support = ScreenRect(about.Item(IDC_SUPPORT_MAIL));
+    ASSERT_TRUE(ClickAt({support.left + 5, support.bottom}));
 
     // Everything the input produced is handled before this posted click.
     about.Notify(IDC_SALES_MAIL, STN_CLICKED);
@@ -285,10 +275,9 @@ bool WaitPainted(AboutBox& about)
     });
 }
 
-// Each link: blue text on the box's background, underlined in blue from its
-// left edge to its last column but one, close under the text. At 96 DPI the
-// line is 1 row thick, 2 rows below the link; it is as thick and as far
-// below as the DPI makes those. The other texts keep their default colours.
+// Each link: blue text on the box's background, underlined in blue from its left
+// edge to its last column but one, close under the text; 1 row thick, 2 rows below
+// the link at 96 DPI, scaled by the DPI. The other texts keep their default colours.
 void ExpectLinksDrawn(AboutBox& about, int dpi)
 {
     ASSERT_TRUE(WaitPainted(about)) << "the box did not finish painting";
@@ -333,8 +322,7 @@ void ExpectLinksDrawn(AboutBox& about, int dpi)
     EXPECT_EQ(4, texts);
 }
 
-// Run by Dpi.EveryTextFitsAndEachUnderlineLiesUnderItsLink in a program of its
-// own, started at the DPI that it is told.
+// Run by the Dpi test below in a program of its own, at the DPI it is told.
 TEST(DpiRun, DISABLED_TextsFitAndUnderlinesLieUnderTheLinks)
 {
     wchar_t told[16] = L"";
@@ -372,10 +360,8 @@ TEST(AboutBox, EveryWayOfClosingEndsWithItsResultAndNoOtherKeyDoes)
     };
     const Way ways[] = {
         {"Ok button", 1, [](AboutBox& a) { a.Notify(IDOK, BN_CLICKED); }},
-        {"Enter", 1,
-         [](AboutBox& a) { ::PostMessageW(a.Item(IDOK), WM_KEYDOWN, VK_RETURN, 0); }},
-        {"Escape", 2,
-         [](AboutBox& a) { ::PostMessageW(a.Item(IDOK), WM_KEYDOWN, VK_ESCAPE, 0); }},
+        {"Enter", 1, [](AboutBox& a) { ::PostMessageW(a.Item(IDOK), WM_KEYDOWN, VK_RETURN, 0); }},
+        {"Escape", 2, [](AboutBox& a) { ::PostMessageW(a.Item(IDOK), WM_KEYDOWN, VK_ESCAPE, 0); }},
         {"IDCANCEL", 2, [](AboutBox& a) { a.Notify(IDCANCEL, BN_CLICKED); }},
         {"WM_CLOSE", 1, [](AboutBox& a) { ::PostMessageW(a.Window(), WM_CLOSE, 0, 0); }},
         {"system menu Close", 1,

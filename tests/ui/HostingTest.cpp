@@ -93,39 +93,29 @@ public:
         return 0;
     }
 
-    int initCount = 0;
-    int setTextCount = 0;
-    bool passSetText = false;
-    bool probing = false;
+    int initCount = 0, setTextCount = 0;
+    bool passSetText = false, probing = false, boundLate = false;
     bool focusOnFirstTabStop = true;
     LRESULT initAnswer = 0, colorAnswer = 0, valueAnswer = 0, valueSlot = 0;
     LRESULT keptTextAnswer = 0, lengthAnswer = 0;
     std::wstring captionAfterHandled, captionAfterPassed;
     BOOL otherMapHandled = TRUE;
     std::vector<UINT> seen;
-    bool boundLate = false;
     HWND finalWindow = nullptr;
 
     void OnFinalMessage(HWND hWnd) override { finalWindow = hWnd; }
 };
 
-// Each case runs the probe once first.
-class DialogHosting : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
-        ::InitCommonControlsEx(&controls);
-        ASSERT_EQ(7, probe.DoModal(nullptr, 0));
-    }
-
-    CProbeDlg<IDD_MAINDLG> probe;
-};
-
 } // namespace
 
-TEST_F(DialogHosting, HandlersSeeTheirWindowFromTheFirstMessage)
+TEST(DialogHosting, BindsTheWindowAnswersByThePlatformsRuleAndRunsAgain)
 {
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    CProbeDlg<IDD_MAINDLG> probe;
+    ASSERT_EQ(7, probe.DoModal(nullptr, 0));
+
+    // The handlers see their window from the first message.
     ASSERT_FALSE(probe.seen.empty());
     EXPECT_FALSE(probe.boundLate);
     EXPECT_EQ(1u, std::count(probe.seen.begin(), probe.seen.end(), UINT{WM_NCDESTROY}));
@@ -134,10 +124,7 @@ TEST_F(DialogHosting, HandlersSeeTheirWindowFromTheFirstMessage)
     EXPECT_EQ(nullptr, probe.m_hWnd);
     EXPECT_NE(nullptr, probe.finalWindow);
     EXPECT_FALSE(::IsWindow(probe.finalWindow));
-}
 
-TEST_F(DialogHosting, ResultsReachThePlatformByItsRule)
-{
     // WM_INITDIALOG and WM_CTLCOLORSTATIC: the handler's result itself.
     EXPECT_EQ(0x55, probe.initAnswer);
     EXPECT_EQ(reinterpret_cast<LRESULT>(::GetStockObject(GRAY_BRUSH)), probe.colorAnswer);
@@ -156,10 +143,7 @@ TEST_F(DialogHosting, ResultsReachThePlatformByItsRule)
     EXPECT_EQ(L"Passed", probe.captionAfterPassed);
     EXPECT_EQ(6, probe.lengthAnswer);
     EXPECT_FALSE(probe.otherMapHandled) << "only map 0 answers";
-}
 
-TEST_F(DialogHosting, RunsAgainAfterItEndedAndFailsWithoutATemplate)
-{
     CProbeDlg<9999> missing;  // a template the program does not have
     EXPECT_EQ(-1, missing.DoModal(nullptr, 0));
     EXPECT_EQ(nullptr, missing.m_hWnd);
@@ -171,5 +155,4 @@ TEST_F(DialogHosting, RunsAgainAfterItEndedAndFailsWithoutATemplate)
     EXPECT_EQ(7, probe.DoModal(nullptr, 0));
     EXPECT_EQ(7, probe.DoModal(nullptr, 0));
     EXPECT_EQ(3 * 2, probe.initCount);
-    EXPECT_EQ(0, missing.initCount);
 }
