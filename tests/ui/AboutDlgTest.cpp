@@ -78,8 +78,7 @@ public:
             m_hBox = hWnd;
         BOOL handled = CAboutDlg::ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult,
                                                        dwMsgMapID);
-        // Only the requests the test sends: those the pointer's own moves
-        // bring come from this thread.
+        // Only the requests the test sends: the pointer's own moves bring theirs on this thread.
         if (uMsg == WM_SETCURSOR && ::InSendMessage()) {
             m_cursorAnswer = handled ? lResult : -1;
             m_cursor = ::GetCursor();

@@ -19,17 +19,15 @@ const UINT WM_PROBE_RUN = WM_APP + 1;
 const UINT WM_PROBE_VALUE = WM_APP + 2;
 const LRESULT kProbeValue = 0x12345678;
 
-// A dialog on template Idd whose handlers record what they see. Once it runs
-// it probes itself through the platform (SendMessage goes through the dialog
-// manager to the dialog procedure) and ends with 7.
+// A dialog on template Idd whose handlers record what they see. Once it runs it probes
+// itself through the platform (SendMessage goes through the dialog manager) and ends with 7.
 template <int Idd>
 class CProbeDlg : public CDialogImpl<CProbeDlg<Idd>> {
 public:
     enum { IDD = Idd };
 
     BEGIN_MSG_MAP(CProbeDlg)
-        // Every message that reaches the map, and whether the object knew its
-        // window by then.
+        // Every message that reaches the map, and whether the object knew its window by then.
         seen.push_back(uMsg);
         boundLate = boundLate || this->m_hWnd != hWnd;
         MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
