@@ -1,8 +1,6 @@
-// kestrane_bench: measures the real jobs on this machine. tools/bench.sh runs
-// it once per measurement (the modes separate, merge, window, handlers and
-// scale: see wmain and the Measure functions), each printing lines "RESULT
-// <key> <value>" that the script collects with its own references; then
-// once more (table FILE) to print each figure with its target and verdict.
+// kestrane_bench: measures the real jobs on this machine. tools/bench.sh runs a mode of
+// wmain per measurement and collects its lines "RESULT <key> <value>" with its own
+// references; then once more (table FILE) to print each figure with its target and verdict.
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
@@ -12,9 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <functional>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -48,14 +44,12 @@ double Percentile(std::vector<double> values, double fraction)
     if (values.empty())
         return 0;
     std::sort(values.begin(), values.end());
-    size_t index = static_cast<size_t>(fraction * static_cast<double>(values.size() - 1) + 0.5);
-    return values[std::min(index, values.size() - 1)];
+    return values[static_cast<size_t>(fraction * static_cast<double>(values.size() - 1) + 0.5)];
 }
 
 const char* Verdict(bool met) { return met ? "met" : "not met"; }
 
-// One row of a Markdown table; its head (head) follows an empty line and
-// comes with the line under it.
+// One row of a Markdown table; a head row (head) follows an empty line, ruled.
 void Row(std::initializer_list<std::string> cells, bool head = false)
 {
     std::printf(head ? "\n" : "");
@@ -66,12 +60,9 @@ void Row(std::initializer_list<std::string> cells, bool head = false)
     std::printf("|\n");
 }
 
-// Runs the job set up in runner on its worker thread and returns the
-// seconds from the launch to its last progress step, its last chunk written
-// and flushed (the box that follows is the user's part); -1 if it failed.
-// Until then the wait looks at nothing but what the job posts: looking for
-// boxes asks Wine's server, which serves every thread of the process, the
-// job's too. (JobRunner::Run's deadline is too short for the largest cases.)
+// Runs the job set up in runner, with no deadline: the seconds from the launch to its last
+// step (its last chunk written and flushed), -1 if it failed. Until then it watches only what
+// the job posts: looking for boxes asks Wine's server, which the job needs too.
 double TimeJob(JobRunner& runner, JobKind kind)
 {
     std::wstring lastStep;
@@ -101,10 +92,10 @@ double TimeJob(JobRunner& runner, JobKind kind)
     return succeeded ? doneAt - start : -1;
 }
 
-// Times the job that setUp sets up after a small one of the same kind: the
-// process has then shown a box, started a worker and opened files once, and
-// the memory the measured job adds (its peak against before) is its own.
-int MeasureJob(JobKind kind, const std::function<void(JobRunner&)>& setUp)
+// Times the job argv sets up (separate SOURCE BLOCK_BYTES, merge DIR RESULT NAME...) after a
+// small one of the same kind: the process has then shown a box, started a worker and opened
+// files once, and the memory the measured job adds (its peak against before) is its own.
+int MeasureJob(JobKind kind, int argc, wchar_t** argv)
 {
     {
         TempDir dir;
@@ -119,31 +110,27 @@ int MeasureJob(JobKind kind, const std::function<void(JobRunner&)>& setUp)
         }
     }
     JobRunner runner;
-    setUp(runner);
-    PROCESS_MEMORY_COUNTERS idle = {};
-    PROCESS_MEMORY_COUNTERS after = {};
+    if (kind == JOB_SEPARATE)
+        runner.SetSeparate(argv[2], static_cast<int32_t>(_wtoi(argv[3])));
+    else
+        runner.SetMerge(argv[2], std::vector<std::wstring>(argv + 4, argv + argc), argv[3]);
+    PROCESS_MEMORY_COUNTERS idle = {}, peak = {};
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &idle, sizeof(idle));
     const double seconds = TimeJob(runner, kind);
-    ::GetProcessMemoryInfo(::GetCurrentProcess(), &after, sizeof(after));
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &peak, sizeof(peak));
     if (seconds < 0)
         return Fail("the job did not succeed");
     Result("seconds", seconds);
-    const auto added = [](SIZE_T peak, SIZE_T before) {
-        return static_cast<double>(peak) - static_cast<double>(before);
-    };
-    Result("added_working_set", added(after.PeakWorkingSetSize, idle.WorkingSetSize));
-    Result("added_pagefile", added(after.PeakPagefileUsage, idle.PagefileUsage));
+    Result("added_working_set", static_cast<double>(peak.PeakWorkingSetSize) - idle.WorkingSetSize);
+    Result("added_pagefile", static_cast<double>(peak.PeakPagefileUsage) - idle.PagefileUsage);
     return 0;
 }
 
-// Two ways of asking the dialog thread something while a job runs: a sent
-// WM_NULL (answered when the thread is not inside a handler: what "not
-// responding" is judged by), and a posted message (taken behind all the job
-// posted: what a click waits for), timed by a hook on the dialog thread as
-// its loop takes it. The hook also notes when the job posted its last step
-// and last block (on the server's clock, in ms, which the probes tie to this
-// one): the job's speed is measured to its last chunk, not to when the
-// window caught up with it.
+// The dialog thread asked two ways while a job runs: a sent WM_NULL (answered between
+// handlers: what "not responding" is judged by) and a posted message (taken behind all
+// the job posted, as a click is), timed by a hook as its loop takes it. The hook also notes
+// when the job posted its last step and block, on the server's clock (ms), which the probes
+// tie to ours: the job's speed counts to its last chunk, not to when the window caught up.
 const UINT kProbeMessage = ::RegisterWindowMessageW(L"KestraneBenchProbe");
 constexpr size_t kMaxProbes = 1 << 20;
 
@@ -191,18 +178,16 @@ LRESULT CALLBACK WatchedListProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lPar
 }
 
 struct Answers {
-    std::vector<double> sent;    // ms
-    std::vector<double> posted;  // ms
-    double seconds = 0;          // from the click to the job's last chunk
-    double listedMs = -1;        // from the last block's hand-over to the list drawn with it
+    std::vector<double> sent, posted; // ms
+    double seconds = 0;               // from the click to the job's last chunk
+    double listedMs = -1;             // from the last block's hand-over to the list drawn with it
     bool ok = false;
 };
 
-// Asks the dialog both ways every 10 ms: for 3 s with id 0 (no job), else
-// from a click on id until the job's box shows, looked for every half second
-// until the job has posted its last step, then at every tick; then waits
-// until the dialog has handled all the job posted. blocks: how many the
-// separation lists, 0 for a merge.
+// Asks the dialog both ways every 10 ms: for 3 s with id 0 (no job), else from a
+// click on id until the job's box shows (looked for every half second until the
+// job has posted its last step, then at every tick); then waits until the dialog
+// has handled all the job posted. blocks: how many the separation lists, or 0.
 Answers Probe(MainDialogDriver& driver, int id, LRESULT blocks)
 {
     Answers answers;
@@ -235,8 +220,7 @@ Answers Probe(MainDialogDriver& driver, int id, LRESULT blocks)
         next = std::max(next + 0.010, Now()); // a tick missed starts the ticks anew
         ::Sleep(static_cast<DWORD>(std::max(0.0, next - Now()) * 1000.0));
     }
-    // The success box holds the worker, not the window: the window catches up
-    // with the job's messages meanwhile.
+    // The success box holds the worker, not the window, which catches up meanwhile.
     answers.ok = id == 0 || box.caption == kNoticeCaption;
     if (box.caption == kNoticeCaption)
         driver.Sync(3600000);
@@ -247,12 +231,11 @@ Answers Probe(MainDialogDriver& driver, int id, LRESULT blocks)
     driver.WaitIdle(3600000);
     ::UnhookWindowsHookEx(hook);
     std::vector<double> offsets; // the server's clock against Now()
-    for (size_t i = 0; i < postedAt.size(); ++i) {
+    for (size_t i = 0; i < postedAt.size(); ++i)
         if (g_log.takenAt[i] != 0) {
             answers.posted.push_back((g_log.takenAt[i] - postedAt[i]) * 1000.0);
             offsets.push_back(postedAt[i] - g_log.postedTime[i] / 1000.0);
         }
-    }
     const double offset = Percentile(offsets, 0.5);
     if (id != 0)
         answers.seconds = g_log.lastStepTime / 1000.0 + offset - start;
@@ -264,26 +247,7 @@ Answers Probe(MainDialogDriver& driver, int id, LRESULT blocks)
     return answers;
 }
 
-// Prints the answers under job's keys; 1 when the job did not succeed.
-int ReportAnswers(const std::string& job, const Answers& answers)
-{
-    if (!answers.ok)
-        return Fail("the job through the window did not succeed: " + job);
-    Result(job + "_seconds", answers.seconds);
-    Result(job + "_probes", static_cast<double>(answers.sent.size()));
-    for (const auto& [way, ms] : {std::pair(job + "_sent", &answers.sent),
-                                  std::pair(job + "_posted", &answers.posted)}) {
-        Result(way + "_p50_ms", Percentile(*ms, 0.50));
-        Result(way + "_p99_ms", Percentile(*ms, 0.99));
-        Result(way + "_max_ms", Percentile(*ms, 1.0));
-    }
-    if (answers.listedMs >= 0)
-        Result(job + "_listed_ms", answers.listedMs);
-    return 0;
-}
-
-// What the dialog's answers to the job's messages cost: the messages its
-// handlers send, sent to its controls 1000 times each; shown, then hidden.
+// The cost of the messages the handlers send to the controls, 1000 of each; shown, then hidden.
 int MeasureHandlers()
 {
     MainDialogDriver driver;
@@ -321,16 +285,29 @@ int MeasureWindow(const std::wstring& source, const std::wstring& result,
     driver.Sync();
     const uint64_t block = static_cast<uint64_t>(_wtoi(megabytes.c_str())) << 20;
     const LRESULT blocks = static_cast<LRESULT>((FileSizeOf(source) + block - 1) / block);
-    if (ReportAnswers("idle", Probe(driver, 0, 0)) != 0 ||
-        ReportAnswers("separate", Probe(driver, IDC_SEPARATE, blocks)) != 0)
-        return 1;
-    return ReportAnswers("merge", Probe(driver, IDC_MERGE, 0));
+    const std::pair<std::string, int> jobs[] = {
+        {"idle", 0}, {"separate", IDC_SEPARATE}, {"merge", IDC_MERGE}};
+    for (const auto& [job, id] : jobs) {
+        const Answers answers = Probe(driver, id, id == IDC_SEPARATE ? blocks : 0);
+        if (!answers.ok)
+            return Fail("the job through the window did not succeed: " + job);
+        Result(job + "_seconds", answers.seconds);
+        Result(job + "_probes", static_cast<double>(answers.sent.size()));
+        for (const auto& [way, ms] : {std::pair(job + "_sent", &answers.sent),
+                                      std::pair(job + "_posted", &answers.posted)}) {
+            Result(way + "_p50_ms", Percentile(*ms, 0.50));
+            Result(way + "_p99_ms", Percentile(*ms, 0.99));
+            Result(way + "_max_ms", Percentile(*ms, 1.0));
+        }
+        if (answers.listedMs >= 0)
+            Result(job + "_listed_ms", answers.listedMs);
+    }
+    return 0;
 }
 
-// Cuts a source into each count of 1 K blocks through the window, in a new
-// folder, then over the blocks just written (Wine need not search the folder
-// for names that exist). A block is done when the list shows it. This runs
-// once and prints its own table.
+// Cuts a source into each count of 1 K blocks through the window, in a new folder,
+// then over the blocks just written (Wine need not search the folder for names that
+// exist). A block is done when the list shows it. Prints its own table.
 int MeasureScale(const std::wstring& root, const std::vector<std::wstring>& counts)
 {
     const std::string first = Narrow(counts.front());
@@ -349,9 +326,8 @@ int MeasureScale(const std::wstring& root, const std::vector<std::wstring>& coun
         driver.SetText(IDC_BLOCK_SIZE, L"1");
         driver.Click(IDC_KBYTE);
         driver.Sync();
-        double seconds[2] = {};
-        double ms[2] = {};
-        Answers fresh;
+        double seconds[2] = {}, ms[2] = {};
+        Answers fresh; // the first pass's
         for (int pass = 0; pass < 2; ++pass) {
             const Answers answers = Probe(driver, IDC_SEPARATE, static_cast<LRESULT>(blocks));
             const LRESULT listed = driver.SendToItem(IDC_MERGE_LIST, LB_GETCOUNT);
@@ -377,39 +353,30 @@ int MeasureScale(const std::wstring& root, const std::vector<std::wstring>& coun
     return 0;
 }
 
-// The lines the script collected: "RESULT key value", a key once per run,
-// and "INFO key text".
-struct Collected {
-    explicit Collected(const std::wstring& path)
-    {
-        std::ifstream in(Narrow(path));
-        std::string tag, key, rest;
-        while (in >> tag >> key && std::getline(in, rest)) {
-            if (tag == "RESULT")
-                values[key].push_back(std::stod(rest));
-            else
-                info[key] = rest.substr(rest.empty() ? 0 : 1);
-        }
-    }
+// The tables, from the lines the script collected: "RESULT key value" and "INFO key text".
+int PrintTable(const std::wstring& path)
+{
     std::map<std::string, std::vector<double>> values;
     std::map<std::string, std::string> info;
+    std::ifstream in(Narrow(path));
+    std::string tag, name, rest;
+    while (in >> tag >> name && std::getline(in, rest)) {
+        if (tag == "RESULT")
+            values[name].push_back(std::stod(rest));
+        else
+            info[name] = rest.substr(rest.empty() ? 0 : 1);
+    }
+    if (values["separate_seconds"].empty())
+        return Fail("no measurements in the file");
     // The median of the runs (the lower middle of an even count).
-    double Median(const std::string& key)
-    {
+    const auto median = [&](const std::string& key) {
         std::vector<double> v = values[key];
         std::sort(v.begin(), v.end());
         return v.empty() ? 0 : v[(v.size() - 1) / 2];
-    }
-};
-
-int PrintTable(const std::wstring& path)
-{
-    Collected t(path);
-    if (t.values["separate_seconds"].empty())
-        return Fail("no measurements in the file");
-    const double size = t.Median("source_bytes");
+    };
+    const double size = median("source_bytes");
     const auto mbs = [&](const std::string& key) {
-        return Format("%.0f MB/s", size / t.Median(key) / 1e6);
+        return Format("%.0f MB/s", size / median(key) / 1e6);
     };
     const std::string gib = size >= (1 << 30) ? Format("%.0f GiB", size / (1 << 30))
                                                : Format("%.0f MiB", size / (1 << 20));
@@ -419,22 +386,19 @@ int PrintTable(const std::wstring& path)
     const std::string small = Format("%.0f blocks of 1 M", std::ceil(size / kMiB));
     const std::string separateSmall = "separate into " + small;
     std::printf("\nKestrane on %s; median of %zu runs; MB = 10^6 bytes; load average at the start"
-                " %s, at the end %s\n", t.info["machine"].c_str(),
-                t.values["separate_seconds"].size(), t.info["load_start"].c_str(),
-                t.info["load_end"].c_str());
+                " %s, at the end %s\n", info["machine"].c_str(), values["separate_seconds"].size(),
+                info["load_start"].c_str(), info["load_end"].c_str());
 
     Row({gib + " of random bytes", "Kestrane", "reference", "ratio", "target", ""}, true);
-    // Kestrane against a reference (keys without "_seconds"); without a
-    // target, for reference only.
+    // Kestrane against a reference (keys without "_seconds"); no target: for reference only.
     const auto speed = [&](const std::string& what, const std::string& ours,
                            const std::string& ref, double target) {
-        const double ratio = t.Median(ref + "_seconds") / t.Median(ours + "_seconds");
+        const double ratio = median(ref + "_seconds") / median(ours + "_seconds");
         Row({what, mbs(ours + "_seconds"), mbs(ref + "_seconds"), Format("%.2fx", ratio),
              target > 0 ? Format(">= %.2f", target) : "",
              target > 0 ? Verdict(ratio >= target) : ""});
     };
-    const std::string synced = " (every 1 MiB synced)";
-    const std::string native = ", against the native loop";
+    const std::string synced = " (every 1 MiB synced)", native = ", against the native loop";
     speed(big + ", against dd" + synced, "separate", "dd_separate", 0.95);
     speed(big + native, "separate", "native_separate", 0.85);
     speed(merge + ", against a dd per block" + synced, "merge", "dd_merge", 0.95);
@@ -449,8 +413,8 @@ int PrintTable(const std::wstring& path)
     Row({"memory a job adds (peak against idle, largest of the runs)", "working set",
          "private bytes", "target", ""}, true);
     for (const std::string job : {"separate", "merge"}) {
-        const double ws = Percentile(t.values[job + "_added_working_set"], 1.0);
-        const double pf = Percentile(t.values[job + "_added_pagefile"], 1.0);
+        const double ws = Percentile(values[job + "_added_working_set"], 1.0);
+        const double pf = Percentile(values[job + "_added_pagefile"], 1.0);
         Row({job, Format("%.0f KiB", ws / 1024), Format("%.0f KiB", pf / 1024),
              "<= 4096 KiB, both", Verdict(std::max(ws, pf) <= 4 * kMiB)});
     }
@@ -458,23 +422,22 @@ int PrintTable(const std::wstring& path)
     Row({"main window, asked every 10 ms", "probes", "sent WM_NULL p50 / p99 / max",
          "posted message p50 / p99 / max", "target: posted p99", "", "job speed"}, true);
     const auto ms = [&](const std::string& key) {
-        return Format("%.1f / %.1f / %.1f ms", t.Median(key + "_p50_ms"),
-                      t.Median(key + "_p99_ms"), t.Median(key + "_max_ms"));
+        return Format("%.1f / %.1f / %.1f ms", median(key + "_p50_ms"),
+                      median(key + "_p99_ms"), median(key + "_max_ms"));
     };
-    Row({"no job", Format("%.0f", t.Median("win100_idle_probes")), ms("win100_idle_sent"),
+    Row({"no job", Format("%.0f", median("win100_idle_probes")), ms("win100_idle_sent"),
          ms("win100_idle_posted"), "", "", ""});
-    for (int mb : {100, 1}) {
+    for (int mb : {100, 1})
         for (const char* job : {"separate", "merge"}) {
             const std::string k = Format("win%d_%s", mb, job);
             Row({Format("during a %s %s, %d M blocks", gib.c_str(), job, mb),
-                 Format("%.0f", t.Median(k + "_probes")), ms(k + "_sent"), ms(k + "_posted"),
-                 "<= 16 ms", Verdict(t.Median(k + "_posted_p99_ms") <= 16), mbs(k + "_seconds")});
+                 Format("%.0f", median(k + "_probes")), ms(k + "_sent"), ms(k + "_posted"),
+                 "<= 16 ms", Verdict(median(k + "_posted_p99_ms") <= 16), mbs(k + "_seconds")});
         }
-    }
 
-    const double listed = t.Median("win1_separate_listed_ms");
+    const double listed = median("win1_separate_listed_ms");
     std::string runs;
-    for (double v : t.values["win1_separate_listed_ms"])
+    for (double v : values["win1_separate_listed_ms"])
         runs += Format(" %.1f", v);
     Row({"the list after a separation into " + small, "time", "target", ""}, true);
     Row({"from the job's hand-over of its last block to the list drawn with every block",
@@ -483,8 +446,8 @@ int PrintTable(const std::wstring& path)
                 "waits behind all queued before it. An update drawn one by one: a progress step\n"
                 "%.2f ms, a listed block %.2f ms; hidden %.2f ms and %.2f ms. While a job runs\n"
                 "the window draws the newest of what is queued, at most every 100 ms.)\n",
-                t.Median("draw_shown_setpos_ms"), t.Median("draw_shown_additem_ms"),
-                t.Median("draw_hidden_setpos_ms"), t.Median("draw_hidden_additem_ms"));
+                median("draw_shown_setpos_ms"), median("draw_shown_additem_ms"),
+                median("draw_hidden_setpos_ms"), median("draw_hidden_additem_ms"));
     return 0;
 }
 
@@ -493,14 +456,8 @@ int PrintTable(const std::wstring& path)
 int wmain(int argc, wchar_t** argv)
 {
     const std::wstring mode = argc > 1 ? argv[1] : L"";
-    if (mode == L"separate" && argc == 4)
-        return MeasureJob(JOB_SEPARATE, [&](JobRunner& runner) {
-            runner.SetSeparate(argv[2], static_cast<int32_t>(_wtoi(argv[3])));
-        });
-    if (mode == L"merge" && argc >= 5)
-        return MeasureJob(JOB_MERGE, [&](JobRunner& runner) {
-            runner.SetMerge(argv[2], std::vector<std::wstring>(argv + 4, argv + argc), argv[3]);
-        });
+    if ((mode == L"separate" && argc == 4) || (mode == L"merge" && argc >= 5))
+        return MeasureJob(mode == L"merge" ? JOB_MERGE : JOB_SEPARATE, argc, argv);
     if (mode == L"handlers")
         return MeasureHandlers();
     if (mode == L"window" && argc == 5)
