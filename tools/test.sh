@@ -14,7 +14,9 @@ cd "$KESTRANE_RUN_BUILD"
 # Each program's label is in one lane (ctest ANDs several -L or -LE).
 apart='^(jobs|batch|slow|faults)$' main='^(ui|disk|shipped)$'
 if [ -z "${KESTRANE_LANE:-}" ]; then
+    KESTRANE_WINEPREFIX="$PWD/wineprefix-apart" ./wine-run cmd /c exit >/dev/null 2>&1 &
     ctest -N >/dev/null   # lists each new program's cases once, before two lanes write that list at once
+    wait $! || true
     KESTRANE_LANE=apart KESTRANE_WINEPREFIX="$PWD/wineprefix-apart" \
         xvfb-run -a -s "-screen 0 1280x1024x24" bash "$REPO/tools/test.sh" "$@" >apart.out 2>&1 &
     rc=0 && KESTRANE_LANE=main bash "$REPO/tools/test.sh" "$@" || rc=$?
