@@ -35,7 +35,8 @@ TEST(EndToEnd, SeparateAndMergeThroughTheWindowRebuildTheSource)
         }, kLongJobMs);
         EXPECT_TRUE(midway && !FindBox()) << "the window never showed the job under way";
         EXPECT_EQ(kBlocks, high) << "one chunk per 1 MiB block";
-        const ShownBox box = WaitForBox(kNoticeCaption, kLongJobMs);
+        const ShownBox box = WaitForBox(kNoticeCaption, kLongJobMs,
+                                        [&] { return !driver.Object().IsJobRunning(); });
         const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
         EXPECT_EQ(text, box.text);
         EXPECT_TRUE(driver.Sync());
