@@ -36,8 +36,9 @@ build_program() {
     cmake --build "$RUN_BUILD" -j2 "${targets[@]}" || die "building in $RUN_BUILD failed"
     export KESTRANE_RUN_BUILD="$RUN_BUILD"
 }
-# Runs the calling script again, with these arguments, on a virtual display.
-on_virtual_display() { exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"; }
+# One way to start a virtual display; on_virtual_display reruns the calling script on one.
+VIRTUAL_DISPLAY=(xvfb-run -a -s "-screen 0 1280x1024x24")
+on_virtual_display() { exec "${VIRTUAL_DISPLAY[@]}" bash "$0" "$@"; }
 # No window manager draws the main window's frame and caption: a per-program
 # Wine setting, taken out again once the window is up, has Wine draw them.
 FRAME_KEY='HKCU\Software\Wine\AppDefaults\kestrane.exe'

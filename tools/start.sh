@@ -12,7 +12,7 @@ if [ -z "$RUN_BUILD" ]; then
     [ -n "${DISPLAY:-}" ] && exec "$RUN_BUILD/wine-run" "$RUN_BUILD/kestrane.exe"
     # The display runs in a session of its own, away from Ctrl+C, which is
     # passed on as a request to close the program first.
-    setsid -w xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" &
+    setsid -w "${VIRTUAL_DISPLAY[@]}" bash "$0" &
     trap 'kill -TERM "$(cat "$BUILD/start.pid")"' INT
     while wait $!; rc=$?; kill -0 $! 2>/dev/null; do :; done
     exit "$rc"

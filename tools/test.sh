@@ -18,7 +18,7 @@ if [ -z "${KESTRANE_LANE:-}" ]; then
     ctest -N >/dev/null   # lists each new program's cases once, before two lanes write that list at once
     wait $! || true
     KESTRANE_LANE=apart KESTRANE_WINEPREFIX="$PWD/wineprefix-apart" \
-        xvfb-run -a -s "-screen 0 1280x1024x24" bash "$REPO/tools/test.sh" "$@" >apart.out 2>&1 &
+        "${VIRTUAL_DISPLAY[@]}" bash "$REPO/tools/test.sh" "$@" >apart.out 2>&1 &
     rc=0 && KESTRANE_LANE=main bash "$REPO/tools/test.sh" "$@" || rc=$?
     wait $! || rc=$?
     cat apart.out
