@@ -179,6 +179,7 @@ TEST(RoundTripBatch, EveryTripGivesTheSourceBackAndTouchesNothingElse)
         return;
     const uint32_t master = EnvNumber("KESTRANE_FAULT_SEED", kDefaultSeed);
     const int only = static_cast<int>(EnvNumber("KESTRANE_FAULT_TRIP", 0xFFFFFFFFu));
+    ASSERT_LT(only, kTrips) << "KESTRANE_FAULT_TRIP names no trip of the batch";
     TempDir root;
     JobRunner runner;
     for (int index = 0; index < kTrips; ++index) {

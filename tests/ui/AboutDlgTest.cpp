@@ -376,6 +376,8 @@ TEST(AboutBox, EveryWayOfClosingEndsWithItsResultAndNoOtherKeyDoes)
         // Other keys at the box do nothing.
         EXPECT_EQ(0, about.Send(about.Window(), WM_KEYDOWN, 'A'));
         EXPECT_EQ(0, about.Send(about.Window(), WM_KEYDOWN, VK_SPACE));
+        about.Send(about.Window(), WM_NULL);
+        EXPECT_TRUE(::IsWindowVisible(about.Window())) << "a key closed the box";
         way.close(about);
         ASSERT_TRUE(about.WaitEnded());
         EXPECT_EQ(way.result, about.Result());

@@ -500,7 +500,7 @@ TEST(JobWindow, TaskbarButtonFollowsTheBarAndIsClearedHoweverTheJobEnds)
          }, true},
         {"cancel", true, [](MainDialogDriver& d, const TempDir& dir) {
              StartSeparate(d, dir / L"big.bin", L"1", kMegabytes);
-             ASSERT_TRUE(WaitFor([&] { return d.ProgressPos() >= 2; }, kLongJobMs));
+             ASSERT_TRUE(WaitForProgress(d, 2));
              d.Click(IDC_CANCEL_SEPARATE);
              EXPECT_TRUE(d.WaitIdle(kLongJobMs));
          }, false},

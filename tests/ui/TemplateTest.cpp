@@ -187,6 +187,7 @@ TEST(Templates, BothDialogsAsCompiledAndAsShown)
 
     driver.Click(ID_APP_ABOUT);
     HWND about = WaitForOwnWindow(L"About Kestraner");
+    ASSERT_NE(nullptr, about) << "no About box";
     ExpectLiveDialog(about, kAboutBox, {IDOK});
     ::PostMessageW(about, WM_CLOSE, 0, 0);
     EXPECT_TRUE(WaitFor([&] { return !::IsWindow(about); }));
