@@ -81,10 +81,7 @@ protected:
         return ::SetThreadExecutionState(flags);
     }
     // What makes the file at path the file it is (see FileIdentity).
-    virtual bool IdentifyFile(const CString& path, FileIdentity& identity)
-    {
-        return GetFileIdentity(path, identity);
-    }
+    virtual FileIdentity IdentifyFile(const CString& path) { return GetFileIdentity(path); }
 
 private:
     enum class CopyResult { Done, Cancelled, ReadFailed, WriteFailed };

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/Handles.h"
+#include "jobs/SystemPath.h"
 
 namespace {
 
@@ -15,6 +16,35 @@ struct FileIdInfo {
     ULONGLONG VolumeSerialNumber;
     BYTE FileId[16];
 };
+
+bool Exists(const CString& systemPath)
+{
+    WIN32_FIND_DATAW data;
+    CFindHandle find(::FindFirstFileW(systemPath.c_str(), &data));
+    return find.IsValid();
+}
+
+// The path the system resolves the open file to, with its links and short
+// names followed, written as a full path is (C:\... or \\server\...); the
+// full form of path where the system can't say.
+CString GetFinalPath(HANDLE file, const CString& path)
+{
+    for (DWORD size = MAX_PATH;;) {
+        CString text(size, L'\0');
+        const DWORD length = ::GetFinalPathNameByHandleW(file, &text[0], size, FILE_NAME_NORMALIZED);
+        if (length == 0)
+            break;
+        if (length >= size) {
+            size = length + 1;
+            continue;
+        }
+        text.resize(length);
+        if (text.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+            return L"\\\\" + text.substr(8);
+        return text.compare(0, 4, L"\\\\?\\") == 0 ? text.substr(4) : text;
+    }
+    return GetFullPath(path);
+}
 
 } // namespace
 
@@ -34,8 +64,8 @@ uint64_t GetFileSize64(const CString& path, HANDLE file)
 
 HANDLE OpenForReading(const CString& path)
 {
-    return ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    return ::CreateFileW(ToSystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // The creation is tried first: where the name is new (every block of a first
@@ -45,31 +75,33 @@ HANDLE OpenForReading(const CString& path)
 // testing first: a new name created, an existing one truncated.
 HANDLE CreateOrTruncate(const CString& path)
 {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE || !PathExists(path))
+    const CString systemPath = ToSystemPath(path);
+    HANDLE file = ::CreateFileW(systemPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE || !Exists(systemPath))
         return file;
-    return ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    return ::CreateFileW(systemPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                         TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 bool PathExists(const CString& path)
 {
-    WIN32_FIND_DATAW data;
-    CFindHandle find(::FindFirstFileW(path.c_str(), &data));
-    return find.IsValid();
+    return Exists(ToSystemPath(path));
 }
 
-bool GetFileIdentity(const CString& path, FileIdentity& identity)
+FileIdentity GetFileIdentity(const CString& path)
 {
+    FileIdentity identity;
     // No data access and full sharing: this works on files that others hold
     // open, and disturbs nobody.
-    CHandle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+    CHandle file(::CreateFileW(ToSystemPath(path).c_str(), FILE_READ_ATTRIBUTES,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
-    if (!file.IsValid() || !::GetFileInformationByHandle(file, &info))
-        return false;
+    if (!file.IsValid() || !::GetFileInformationByHandle(file, &info)) {
+        identity.finalPath = GetFullPath(path);
+        return identity;
+    }
     FileIdInfo id;
     if (::GetFileInformationByHandleEx(file, FILE_ID_INFO_CLASS, &id, sizeof(id))) {
         identity.volumeSerial = id.VolumeSerialNumber;
@@ -79,25 +111,7 @@ bool GetFileIdentity(const CString& path, FileIdentity& identity)
     identity.indexHigh = info.nFileIndexHigh;
     identity.indexLow = info.nFileIndexLow;
     identity.finalPath = GetFinalPath(file, path);
-    return true;
-}
-
-CString GetFinalPath(HANDLE file, const CString& path)
-{
-    for (DWORD size = MAX_PATH;;) {
-        CString text(size, L'\0');
-        const DWORD length = ::GetFinalPathNameByHandleW(file, &text[0], size, FILE_NAME_NORMALIZED);
-        if (length == 0)
-            break;
-        if (length < size)
-            return text.substr(0, length);
-        size = length + 1;
-    }
-    // Where the system can't say, the full form of the path as given.
-    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    CString full(size, L'\0');
-    const DWORD length = size == 0 ? 0 : ::GetFullPathNameW(path.c_str(), size, &full[0], nullptr);
-    return length == 0 || length >= size ? path : full.substr(0, length);
+    return identity;
 }
 
 bool FileIdentity::IsIdKnown() const

@@ -35,8 +35,9 @@ bool PathExists(const CString& path);
 // its 128-bit id there, which every file system of Windows 8 and later
 // gives (ReFS's 64-bit index is not unique); else the volume's 32-bit serial
 // and the 64-bit index; and where even those are 0 (some file systems report
-// an index of 0, or no serial, for every file), the path the system resolves
-// the file to.
+// an index of 0, or no serial, for every file, and a file whose attributes
+// can't be read has neither), the path: the one the system resolves the
+// file to, or where it can't say, the full path as given.
 struct FileIdentity {
     ULONGLONG volumeSerial = 0;
     BYTE fileId[16] = {};
@@ -50,10 +51,5 @@ struct FileIdentity {
     bool IsSameFile(const FileIdentity& other) const;
 };
 
-// The identity of the existing file or directory at path; false when it
-// can't be had.
-bool GetFileIdentity(const CString& path, FileIdentity& identity);
-
-// The path the system resolves the open file (opened as path) to, with its
-// links and short names followed; the full form of path where it can't say.
-CString GetFinalPath(HANDLE file, const CString& path);
+// The identity of the file or directory at path, as far as it can be had.
+FileIdentity GetFileIdentity(const CString& path);

@@ -14,11 +14,11 @@
 int CJobControl::RunMergeJob()
 {
     // Truncating the result must never destroy one of the files to merge.
-    FileIdentity resultId;
-    if (PathExists(m_strJobPath) && IdentifyFile(m_strJobPath, resultId)) {
+    // A file whose identity can't be read is still known by its path.
+    if (PathExists(m_strJobPath)) {
+        const FileIdentity resultId = IdentifyFile(m_strJobPath);
         for (const CString& name : m_fileList) {
-            FileIdentity entryId;
-            if (IdentifyFile(m_strListDir + name, entryId) && entryId.IsSameFile(resultId)) {
+            if (IdentifyFile(m_strListDir + name).IsSameFile(resultId)) {
                 ShowError(IDS_RESULT_IS_SOURCE, nullptr, JOB_BOX_STYLE);
                 return 0;
             }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/Handles.h"
+#include "jobs/SystemPath.h"
 #include "support/JobRunner.h"
 #include "support/Snapshots.h"
 #include "support/TestFiles.h"
@@ -138,44 +139,54 @@ TEST(MergeJobErrors, EachFaultShowsItsTextAfterWhatItPosted)
     }
 }
 
-// ReFS's 64-bit file index is not unique: there the 128-bit id decides. Some
-// file systems report an index of 0 for every file, or no volume serial, so
-// that files of two such volumes can share serial and index: there the
-// paths the files resolve to decide. Either way a result that is another
-// file is merged, one that is a listed file is still refused.
+// ReFS's 64-bit file index is not unique: there the 128-bit id decides.
+// Windows 7 has no 128-bit ids: there the index does. Some file systems
+// report an index of 0 for every file, or no volume serial, so that files of
+// two such volumes can share serial and index: there the paths the files
+// resolve to decide, and where even those can't be had (or a file's identity
+// can't be read at all), the full paths as given, in any letter case. Either
+// way a result that is another file is merged, one that is a listed file is
+// still refused.
 TEST(MergeJobErrors, WhereTheFileIndexIsNotUniqueTheIdOrThePathDecides)
 {
     TempDir dir;
     ASSERT_TRUE(::CreateDirectoryW((dir / L"sub").c_str(), nullptr));
     WriteBytes(dir / L"Part.bin", MakeBytes(100, 1));
     WriteBytes(dir / L"other", MakeBytes(200, 2));
-    struct Case {
-        const char* what;
-        void (*alter)(FileIdentity&);
+    const auto unreadable = [](const std::wstring& path, FileIdentity& id) {
+        id = FileIdentity();
+        id.finalPath = GetFullPath(path);
     };
-    const Case cases[] = {
-        {"one 64-bit index for every file, 128-bit ids", [](FileIdentity& id) {
-             if (!id.IsIdKnown()) {  // where the file system gives no 128-bit id
-                 id.volumeSerial = id.volume;
-                 std::memcpy(id.fileId, &id.indexLow, sizeof(id.indexLow));
-                 std::memcpy(id.fileId + 4, &id.indexHigh, sizeof(id.indexHigh));
-             }
+    const struct {
+        const char* what;
+        std::function<void(const std::wstring&, FileIdentity&)> alter;
+    } cases[] = {
+        {"one 64-bit index for every file, the 128-bit ids as read", [](auto&, FileIdentity& id) {
              id.indexHigh = 0;
              id.indexLow = 7;
          }},
-        {"no 128-bit id, file index 0", [](FileIdentity& id) {
+        {"no 128-bit ids, the 64-bit indexes as read", [](auto&, FileIdentity& id) {
+             id.volumeSerial = 0;
+             std::memset(id.fileId, 0, sizeof(id.fileId));
+         }},
+        {"no 128-bit id, file index 0", [](auto&, FileIdentity& id) {
              id.volumeSerial = 0;
              id.indexHigh = id.indexLow = 0;
          }},
-        {"no 128-bit id, volume serial 0, index 7", [](FileIdentity& id) {
+        {"no 128-bit id, volume serial 0, index 7", [](auto&, FileIdentity& id) {
              id.volumeSerial = 0;
              id.volume = 0;
              id.indexHigh = 0;
              id.indexLow = 7;
          }},
+        {"no identity can be read", unreadable},
+        {"the result's identity can't be read", [&](const std::wstring& path, FileIdentity& id) {
+             if (path != dir / L"other" && path != dir / L"Part.bin")
+                 unreadable(path, id);
+         }},
     };
     const std::vector<std::wstring> names = {L"other", L"Part.bin"};
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         // An existing result that is neither listed file.
         WriteBytes(dir / L"out", MakeBytes(50, 3));

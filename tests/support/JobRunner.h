@@ -38,7 +38,7 @@ public:
     int m_nFlushes = 0;
     int m_nFailCloseAt = 0;
     int m_nCloses = 0;
-    std::function<void(FileIdentity&)> m_alterIdentity;
+    std::function<void(const std::wstring& path, FileIdentity&)> m_alterIdentity;
     // Every execution state the worker set (read it once the job has ended),
     // and the last one, while it runs; m_bFailExecutionState makes it fail.
     std::vector<EXECUTION_STATE> m_executionStates;
@@ -66,13 +66,12 @@ protected:
         m_nExecutionState = flags;
         return m_bFailExecutionState ? 0 : CJobControl::SetExecutionState(flags);
     }
-    bool IdentifyFile(const CString& path, FileIdentity& identity) override
+    FileIdentity IdentifyFile(const CString& path) override
     {
-        if (!CJobControl::IdentifyFile(path, identity))
-            return false;
+        FileIdentity identity = CJobControl::IdentifyFile(path);
         if (m_alterIdentity)
-            m_alterIdentity(identity);
-        return true;
+            m_alterIdentity(path, identity);
+        return identity;
     }
 };
 
