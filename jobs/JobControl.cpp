@@ -112,12 +112,9 @@ DWORD WINAPI CJobControl::JobThreadProc(LPVOID param)
     return static_cast<DWORD>(result);
 }
 
-// The end is what draws the list and empties the bar, so it must arrive: a
-// post the system refused (the window's queue full) is tried again until the
-// window has it or is gone. A window that waits for this job to end (Cancel,
-// Exit) takes no message meanwhile and would never make room: once a cancel
-// has been asked for the job stops trying, and the window finishes the job's
-// end itself when its wait is over.
+// The end draws the list and empties the bar, so it must arrive; but a
+// window that waits in Cancel or Exit would never make room for it
+// (WorkerMessages.h).
 void CJobControl::PostJobEnd(UINT endMessage)
 {
     while (!PostToWindow(endMessage, 0, 0) && ::IsWindow(m_hJobTarget) &&

@@ -14,8 +14,7 @@ public:
     // Posts the range 1 ... total. A total beyond what a message carries is
     // scaled down, and every position with it, so the bar stays true.
     void PostRange(uint64_t total);
-    // Counts one more chunk done and posts the new position. A position the
-    // system fails to post is made good by the next one, or by the job's end.
+    // Counts one more chunk done and posts the new position.
     void PostStep();
 
 private:

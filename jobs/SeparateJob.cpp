@@ -61,8 +61,7 @@ int CJobControl::RunSeparateJob()
             break;
         }
 
-        // A hand-over the system fails to post is carried by the next one,
-        // or by the job's end: each takes every name waiting.
+        // Handed over under the lock (WorkerMessages.h).
         CLock lock(m_lock);
         m_fileList.push_back(BareName(name));
         PostToWindow(WM_ADD_MERGE_ITEM, 0, 0);

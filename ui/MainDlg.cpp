@@ -62,12 +62,9 @@ LRESULT CMainDlg::OnProgressRange(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
     return 0;
 }
 
-// A job posts a position per chunk, and the bar takes 1-2 ms to draw one:
-// drawing each would leave the window behind a fast job, or busy most of
-// the time. A position with a newer one already queued behind it is passed
-// over, so the bar draws only the newest; and while a job runs the bar is
-// drawn at most every JOB_DRAW_INTERVAL_MS, except for the job's last step.
-// A position passed over is followed by the job's next one or by its end.
+// Only the newest position is drawn: one with a newer one queued behind it is
+// passed over, and while a job runs the bar is drawn at most every
+// JOB_DRAW_INTERVAL_MS, but for the job's last step (WorkerMessages.h).
 // (Looking at the queue also answers messages sent from other threads
 // meanwhile; this handler holds nothing while it looks.)
 LRESULT CMainDlg::OnProgressPos(UINT, WPARAM wParam, LPARAM, BOOL&)
@@ -93,15 +90,11 @@ LRESULT CMainDlg::OnProgressPos(UINT, WPARAM wParam, LPARAM, BOOL&)
     return 0;
 }
 
-// Block names handed over by the separate job. Each message takes every name
-// waiting in m_fileList, in order, so that a message the system failed to
-// post costs nothing: the next one, or the job's end, carries its name.
-// Appended, not sorted in: the names come in block order, which sorting
-// would break past 99,999 blocks. While the job runs the list is drawn no
-// more often than every JOB_DRAW_INTERVAL_MS (Wine redraws the list's scroll
-// bar for 4 ms on every change), except for its last block (the bar is full
-// then). A list left undrawn is drawn by the job's next message: its next
-// position, or its end.
+// Block names handed over by the separate job: every name waiting, in order
+// (WorkerMessages.h). Appended, not sorted in: the names come in block order,
+// which sorting would break past 99,999 blocks. While the job runs the list
+// is drawn at most every JOB_DRAW_INTERVAL_MS, but for its last block (the
+// bar is full then); a list left undrawn is drawn by the job's next message.
 LRESULT CMainDlg::OnAddMergeItem(UINT, WPARAM, LPARAM, BOOL&)
 {
     if (!TakeHandedOverNames())

@@ -87,8 +87,8 @@ public:
     LRESULT OnDown(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
 
     // While a job runs the bar and the merge list are drawn at most this
-    // often: a job can post a message every 2 ms, and under Wine a step of
-    // the bar takes 1-2 ms to draw, the list 7-13 ms (its scroll bar).
+    // often: a job can post a message every few milliseconds, faster than
+    // the window draws them (README: the figures).
     static constexpr ULONGLONG JOB_DRAW_INTERVAL_MS = 100;
 
     HWND m_hSourceEdit = nullptr;
