@@ -11,138 +11,110 @@
 
 namespace {
 
-// A path of exactly length characters: prefix, then as many a's as it takes.
-std::wstring PathOf(size_t length, const std::wstring& prefix)
-{
-    return prefix + std::wstring(length - prefix.size(), L'a');
-}
-
-std::wstring CurrentDirectory()
-{
-    wchar_t dir[MAX_PATH * 4] = L"";
-    ::GetCurrentDirectoryW(MAX_PATH * 4, dir);
-    return dir;
-}
-
 TEST(SystemPath, FullPathsOfMaxPathAndMoreTakeThePrefixShorterOnesPassAsTheyAre)
 {
-    const std::wstring here = CurrentDirectory() + L"\\";
-    const std::wstring at259 = PathOf(259, L"C:\\d\\");
-    const std::wstring at260 = PathOf(260, L"C:\\d\\");
+    wchar_t here[MAX_PATH * 2] = L"";
+    ::GetCurrentDirectoryW(MAX_PATH * 2, here);
+    const std::wstring at259 = L"C:\\d\\" + std::wstring(254, L'a');
     const std::wstring tail = std::wstring(300, L'x');
     const struct {
         const char* what;
         std::wstring path;
         std::wstring expected;
     } cases[] = {
-        {"short", L"C:\\d\\f.bin", L"C:\\d\\f.bin"},
-        {"short, with relative parts", L"C:\\d\\..\\e\\f.bin", L"C:\\d\\..\\e\\f.bin"},
+        {"short, with relative parts", L"C:\\d\\..\\f.bin", L"C:\\d\\..\\f.bin"},
         {"a drive root", L"C:\\", L"C:\\"},
         {"259 characters", at259, at259},
-        {"260 characters", at260, L"\\\\?\\" + at260},
+        {"260 characters", at259 + L"a", L"\\\\?\\" + at259 + L"a"},
         {"long, with relative parts and slashes", L"C:\\d\\.\\e\\..\\f/" + tail,
          L"\\\\?\\C:\\d\\f\\" + tail},
-        {"long, on a share", L"\\\\server\\share\\d\\" + tail,
-         L"\\\\?\\UNC\\server\\share\\d\\" + tail},
+        {"long, on a share", L"\\\\server\\share\\" + tail, L"\\\\?\\UNC\\server\\share\\" + tail},
         {"long, prefixed already", L"\\\\?\\C:\\d\\..\\" + tail, L"\\\\?\\C:\\d\\..\\" + tail},
-        {"relative, short", L"d\\..\\f.bin", here + L"f.bin"},
-        {"relative, long", L"d\\" + tail, L"\\\\?\\" + here + L"d\\" + tail},
+        {"relative, long", tail, L"\\\\?\\" + std::wstring(here) + L"\\" + tail},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.expected, ToSystemPath(c.path)) << c.what;
 }
 
-// Windows' own limit, which Wine does not have: a path of MAX_PATH
-// characters or more without the \\?\ prefix is refused.
-bool Refused(const wchar_t* path)
-{
-    if (::lstrlenW(path) < MAX_PATH || std::wcsncmp(path, L"\\\\?\\", 4) == 0)
-        return false;
-    ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    return true;
-}
-
-template <typename Function>
-Function Kernel32(const char* name)
-{
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), name)));
-}
-
-HANDLE WINAPI LimitedCreateFile(LPCWSTR path, DWORD access, DWORD share,
-                                LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
-                                HANDLE model)
-{
-    static const auto real = Kernel32<decltype(&::CreateFileW)>("CreateFileW");
-    return Refused(path) ? INVALID_HANDLE_VALUE
-                         : real(path, access, share, security, disposition, flags, model);
-}
-
-HANDLE WINAPI LimitedFindFirstFile(LPCWSTR path, LPWIN32_FIND_DATAW data)
-{
-    static const auto real = Kernel32<decltype(&::FindFirstFileW)>("FindFirstFileW");
-    return Refused(path) ? INVALID_HANDLE_VALUE : real(path, data);
-}
-
-// While it lives, this program's import of a kernel32 function (the
-// program's code is linked into it) calls replacement instead.
-class ImportPatch {
+// Windows' own limit, which Wine lacks: while it lives, this program's
+// imports of CreateFileW and FindFirstFileW (the jobs' code is linked into
+// it) refuse a path of MAX_PATH characters or more without the \\?\ prefix.
+class WindowsPathLimit {
 public:
-    ImportPatch(const char* name, void* replacement)
-        : m_function(Kernel32<void*>(name)), m_slot(FindSlot(m_function))
-    {
-        Write(replacement);
-    }
-    ~ImportPatch() { Write(m_function); }
-    ImportPatch(const ImportPatch&) = delete;
-    ImportPatch& operator=(const ImportPatch&) = delete;
+    WindowsPathLimit() { Patch(true); }
+    ~WindowsPathLimit() { Patch(false); }
 
 private:
-    static void** FindSlot(void* function)
+    static bool Refused(const wchar_t* path)
+    {
+        const bool refused = ::lstrlenW(path) >= MAX_PATH && std::wcsncmp(path, L"\\\\?\\", 4) != 0;
+        if (refused)
+            ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return refused;
+    }
+    static HANDLE WINAPI LimitedCreateFile(LPCWSTR path, DWORD access, DWORD share,
+                                           LPSECURITY_ATTRIBUTES security, DWORD how, DWORD flags,
+                                           HANDLE model)
+    {
+        return Refused(path) ? INVALID_HANDLE_VALUE
+                             : s_createFile(path, access, share, security, how, flags, model);
+    }
+    static HANDLE WINAPI LimitedFindFirstFile(LPCWSTR path, LPWIN32_FIND_DATAW data)
+    {
+        return Refused(path) ? INVALID_HANDLE_VALUE : s_findFirstFile(path, data);
+    }
+
+    // Swaps the import slots between the system's functions and these.
+    static void Patch(bool on)
     {
         BYTE* base = reinterpret_cast<BYTE*>(::GetModuleHandleW(nullptr));
         const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
             base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
         const IMAGE_DATA_DIRECTORY& iat = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
         void** slots = reinterpret_cast<void**>(base + iat.VirtualAddress);
-        for (size_t i = 0; i < iat.Size / sizeof(void*); ++i)
-            if (slots[i] == function)
-                return &slots[i];
-        ADD_FAILURE() << "this program does not import the function at " << function;
-        return nullptr;
-    }
-    void Write(void* target)
-    {
+        const std::pair<void*, void*> swaps[] = {
+            {reinterpret_cast<void*>(s_createFile), reinterpret_cast<void*>(&LimitedCreateFile)},
+            {reinterpret_cast<void*>(s_findFirstFile), reinterpret_cast<void*>(&LimitedFindFirstFile)}};
         DWORD protection = 0;
-        if (m_slot != nullptr && ::VirtualProtect(m_slot, sizeof(*m_slot), PAGE_READWRITE, &protection)) {
-            *m_slot = target;
-            ::VirtualProtect(m_slot, sizeof(*m_slot), protection, &protection);
-        }
+        ASSERT_TRUE(::VirtualProtect(slots, iat.Size, PAGE_READWRITE, &protection));
+        int swapped = 0;
+        for (size_t i = 0; i < iat.Size / sizeof(void*); ++i)
+            for (const auto& [system, limited] : swaps)
+                if (slots[i] == (on ? system : limited)) {
+                    slots[i] = on ? limited : system;
+                    ++swapped;
+                }
+        ::VirtualProtect(slots, iat.Size, protection, &protection);
+        EXPECT_EQ(2, swapped) << "imports of CreateFileW and FindFirstFileW swapped";
     }
 
-    void* m_function;
-    void** m_slot;
+    // The system's functions, asked of kernel32 itself: what this program's
+    // imports point at when no swap is in place.
+    template <typename Function>
+    static Function Kernel32(const char* name)
+    {
+        return reinterpret_cast<Function>(
+            reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), name)));
+    }
+    static inline const auto s_createFile = Kernel32<decltype(&::CreateFileW)>("CreateFileW");
+    static inline const auto s_findFirstFile = Kernel32<decltype(&::FindFirstFileW)>("FindFirstFileW");
 };
 
 // A source whose name is 256 characters long, as deep as a file dialog
 // hands one over: its blocks' names are 262. Cut and merged back to a result
-// as long while Windows' limit stands in this program; a merge onto one of its blocks is
-// still refused. (Under Wine, which has no limit of its own, this shows the
-// program's side.)
+// as long while Windows' limit stands in this program; a merge onto one of
+// its blocks is still refused. (Under Wine this shows the program's side.)
 TEST(LongPaths, ASourceWhoseBlocksPassMaxPathIsCutAndMergedBack)
 {
     TempDir dir;
-    const std::wstring folder = PathOf(256 - std::wcslen(L"\\f.bin"), dir.Path()) + L"\\";
+    const std::wstring folder = dir.Path() + std::wstring(250 - dir.Path().size(), L'd') + L"\\";
     ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
     const std::wstring source = folder + L"f.bin";
-    ASSERT_EQ(256u, source.size());
     WriteBytes(source, MakeBytes(2500000, 9));
     const SourceBlocks blocks(folder, L"f", L".bin", kMiB);
     const std::wstring result = folder + L"f merged back from its blocks.bin";
-
     {
-        const ImportPatch createFile("CreateFileW", reinterpret_cast<void*>(&LimitedCreateFile));
-        const ImportPatch findFirstFile("FindFirstFileW", reinterpret_cast<void*>(&LimitedFindFirstFile));
+        const WindowsPathLimit limit;
         JobRunner runner;
         runner.SetSeparate(source, kMiB);
         EXPECT_EQ((Events{L"range 1 3", L"item f_00000.bin", L"item f_00001.bin",
