@@ -30,8 +30,7 @@ for arch in i686 x86_64; do
     cmake --build "$work/$arch" -j2 --target kestrane >/dev/null || die "building for $arch failed"
 done
 /usr/bin/python3 "$work/src/tests/shipped/ShippedResources.py" --build-dir "$REPO" \
-    i386="$work/i686/kestrane.exe" amd64="$work/x86_64/kestrane.exe" >/dev/null ||
-    die "the exes failed their check: /usr/bin/python3 tests/shipped/ShippedResources.py i386=$work/i686/kestrane.exe amd64=$work/x86_64/kestrane.exe"
+    i386="$work/i686/kestrane.exe" amd64="$work/x86_64/kestrane.exe" >&2 || die "the exes failed the check above"
 
 # Entries in a fixed order, with fixed permissions and the commit's time in
 # UTC (a zip's times have no zone).

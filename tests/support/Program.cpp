@@ -6,12 +6,18 @@
 
 ProgramRun::ProgramRun(const std::wstring& arguments)
 {
-    // kestrane.exe of this build: the test program lies in build/tests, the
-    // program in build.
-    std::wstring exe = ThisProgramPath();
-    exe.resize(exe.find_last_of(L'\\'));
-    exe.resize(exe.find_last_of(L'\\') + 1);
-    exe += L"kestrane.exe";
+    // kestrane.exe of this build (the test program lies in build/tests, the
+    // program in build), or the one KESTRANE_EXE names: a release's, taken
+    // out of its zip.
+    std::wstring exe(::GetEnvironmentVariableW(L"KESTRANE_EXE", nullptr, 0), L'\0');
+    if (!exe.empty()) {
+        exe.resize(::GetEnvironmentVariableW(L"KESTRANE_EXE", &exe[0], static_cast<DWORD>(exe.size())));
+    } else {
+        exe = ThisProgramPath();
+        exe.resize(exe.find_last_of(L'\\'));
+        exe.resize(exe.find_last_of(L'\\') + 1);
+        exe += L"kestrane.exe";
+    }
     std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
