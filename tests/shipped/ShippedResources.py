@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """ShippedResources.py [--build-dir DIR]... ARCH=EXE...: reads each exe that
 ships back with pefile, as the Windows loader and Explorer find it (no Wine),
-and checks what they need: a GUI image for ARCH (i386 or amd64) importing only
+and checks what they need (EXE may be a release's zip: then its three entries
+too, in order, the texts with CR LF line ends): a GUI image for ARCH (i386 or amd64) importing only
 system DLLs, small, hardened and built the same way anywhere (no link time, no
 debug sections or symbols, no DIR it was built in); every resource; a manifest
 the side-by-side loader accepts (Wine starts a program whose manifest Windows
@@ -13,6 +14,7 @@ import os
 import re
 import sys
 import xml.etree.ElementTree as ET
+import zipfile
 
 import pefile
 
@@ -50,6 +52,7 @@ VERSION_STRINGS = {
     "LegalCopyright": "Copyright (C) 2026 Kestrane authors",
 }
 US_ENGLISH_UNICODE = "0x0409 0x04b0"
+ZIP_ENTRIES = ["kestrane.exe", "README.txt", "LICENSE.txt"]
 
 
 def check_image(pe, image, arch, build_dirs, fail):
@@ -159,8 +162,24 @@ def check_version(pe, fail):
         fail("no FileDescription")
 
 
+def read_exe(path, fail):
+    if not path.endswith(".zip"):
+        return open(path, "rb").read()
+    with zipfile.ZipFile(path) as archive:
+        names = archive.namelist()
+        if names != ZIP_ENTRIES:
+            fail("the zip holds %s, not %s" % (names, ZIP_ENTRIES))
+        for text in ZIP_ENTRIES[1:]:
+            data = archive.read(text) if text in names else b""
+            if not data or data.count(b"\n") != data.count(b"\r\n"):
+                fail("%s has lines not ended by CR LF" % text)
+        return archive.read(ZIP_ENTRIES[0]) if ZIP_ENTRIES[0] in names else None
+
+
 def check(exe, arch, build_dirs, fail):
-    image = open(exe, "rb").read()
+    image = read_exe(exe, fail)
+    if image is None:
+        return [], 0
     pe = pefile.PE(data=image)
     dlls = check_image(pe, image, arch, build_dirs, fail)
     resources = read_resources(pe)
@@ -173,7 +192,7 @@ def check(exe, arch, build_dirs, fail):
         check_manifest(resources[(RT_MANIFEST, 1)], arch, fail)
     if (RT_VERSION, 1) in resources:
         check_version(pe, fail)
-    return dlls
+    return dlls, len(image)
 
 
 def main():
@@ -184,13 +203,13 @@ def main():
     failures = 0
     for arch, _, exe in (given.partition("=") for given in args.exes):
         found = []
-        dlls = check(exe, arch, args.build_dir, found.append)
+        dlls, size = check(exe, arch, args.build_dir, found.append)
         for failure in found:
             print("FAILED: %s: %s" % (exe, failure))
         if not found:
             print("%s: an %s GUI image, %d bytes, hardened, no link time, debug sections or build "
                   "path; imports %s; every resource; a manifest Windows' loader accepts; version %s"
-                  % (exe, arch, os.path.getsize(exe), " ".join(dlls), VERSION))
+                  % (exe, arch, size, " ".join(dlls), VERSION))
         failures += len(found)
     return failures
 
