@@ -11,7 +11,6 @@ of a file's Details, at the version in VERSION. Prints one line per failure
 and exits with their count."""
 import argparse
 import os
-import re
 import sys
 import xml.etree.ElementTree as ET
 import zipfile
@@ -36,22 +35,15 @@ ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
 ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
 COMPATIBILITY = "{urn:schemas-microsoft-com:compatibility.v1}"
 WINDOWS_SETTINGS = "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}"
-SUPPORTED_OS = {
-    "Windows 10 and 11": "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
-    "Windows 8.1": "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
-    "Windows 8": "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
-    "Windows 7": "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
-}
-VERSION_STRINGS = {
-    "ProductName": "Kestrane",
-    "FileVersion": VERSION,
-    "ProductVersion": VERSION,
-    "InternalName": "kestrane.exe",
-    "OriginalFilename": "kestrane.exe",
-    "CompanyName": "Kestrane authors",
-    "LegalCopyright": "Copyright (C) 2026 Kestrane authors",
-}
-US_ENGLISH_UNICODE = "0x0409 0x04b0"
+SUPPORTED_OS = {"Windows 10 and 11": "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+                "Windows 8.1": "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+                "Windows 8": "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+                "Windows 7": "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"}
+# The US English, Unicode string table of the version resource.
+VERSION_STRINGS = {"ProductName": "Kestrane", "FileVersion": VERSION, "ProductVersion": VERSION,
+                   "InternalName": "kestrane.exe", "OriginalFilename": "kestrane.exe",
+                   "CompanyName": "Kestrane authors",
+                   "LegalCopyright": "Copyright (C) 2026 Kestrane authors"}
 ZIP_ENTRIES = ["kestrane.exe", "README.txt", "LICENSE.txt"]
 
 
@@ -108,14 +100,12 @@ def check_manifest(manifest, arch, fail):
             fail("the manifest has no %s" % where)
             return
         for name, want in attributes.items():
-            got = element.get(name)
-            ok = re.fullmatch(want, got or "") if want.startswith("^") else got == want
-            if not ok:
-                fail("%s: %s is %r, not %r" % (where, name, got, want))
+            if element.get(name) != want:
+                fail("%s: %s is %r, not %r" % (where, name, element.get(name), want))
 
     architecture = ARCHES[arch][2]
     expect(root.find(ASM_V1 + "assemblyIdentity"), "assemblyIdentity", type="win32",
-           name="^[A-Za-z0-9.]+$", version=VERSION, processorArchitecture=architecture)
+           name="Kestrane", version=VERSION, processorArchitecture=architecture)
     expect(root.find("%sdependency/%sdependentAssembly/%sassemblyIdentity" % ((ASM_V1,) * 3)),
            "dependency", type="win32", name="Microsoft.Windows.Common-Controls",
            version="6.0.0.0", processorArchitecture=architecture,
@@ -149,12 +139,9 @@ def check_version(pe, fail):
             tables[table.LangID.decode().lower()] = {name.decode(): text.decode()
                                                      for name, text in table.entries.items()}
         translations += [var.entry.get(b"Translation") for var in getattr(info, "Var", [])]
-    if US_ENGLISH_UNICODE not in translations:
+    if "0x0409 0x04b0" not in translations:
         fail("no US English, Unicode translation: %s" % translations)
-    table = tables.get("040904b0")
-    if table is None:
-        fail("no US English, Unicode string table: %s" % sorted(tables))
-        return
+    table = tables.get("040904b0", {})
     for name, want in VERSION_STRINGS.items():
         if table.get(name) != want:
             fail("%s is %r, not %r" % (name, table.get(name), want))

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "support/TestFiles.h"
 
 ProgramRun::ProgramRun(const std::wstring& arguments)
@@ -9,11 +11,9 @@ ProgramRun::ProgramRun(const std::wstring& arguments)
     // kestrane.exe of this build (the test program lies in build/tests, the
     // program in build), or the one KESTRANE_EXE names: a release's, taken
     // out of its zip.
-    std::wstring exe(::GetEnvironmentVariableW(L"KESTRANE_EXE", nullptr, 0), L'\0');
-    if (!exe.empty()) {
-        exe.resize(::GetEnvironmentVariableW(L"KESTRANE_EXE", &exe[0], static_cast<DWORD>(exe.size())));
-    } else {
-        exe = ThisProgramPath();
+    const wchar_t* released = ::_wgetenv(L"KESTRANE_EXE");
+    std::wstring exe = released != nullptr ? released : ThisProgramPath();
+    if (released == nullptr) {
         exe.resize(exe.find_last_of(L'\\'));
         exe.resize(exe.find_last_of(L'\\') + 1);
         exe += L"kestrane.exe";

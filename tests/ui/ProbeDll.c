@@ -1,6 +1,2 @@
-/* kestrane_probe_dll.dll: a DLL of a name no system has, built beside the
-   test programs for the DLL search test to load by name. */
-__declspec(dllexport) int KestraneProbe(void)
-{
-    return 1;
-}
+/* kestrane_probe_dll.dll, of a name no system has: planted beside the test programs. */
+__declspec(dllexport) int KestraneProbe(void) { return 1; }
