@@ -2,8 +2,8 @@
 # Installs the Debian packages that building, running and testing Kestrane
 # need, where they are missing; asks nothing; needs root (or sudo).
 #   tools/setup.sh [x86|x64]    (default: what tools/arch.sh chooses)
-# The 32-bit program is built everywhere. x86 adds 32-bit Wine (and the i386
-# architecture) to run it; x64 the x86-64 cross compiler and 64-bit Wine.
+# Both programs are built everywhere (the release ships both). x86 adds 32-bit
+# Wine (and the i386 architecture) to run the 32-bit one; x64 64-bit Wine.
 # Exits 3 when the x86 packages can't be installed although the rest could be
 # (a mirror whose i386 lists are out of step with the installed amd64
 # libraries): the caller may then run the x86-64 build instead.
@@ -11,13 +11,14 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 arch="${1:-$(bash "$here/arch.sh")}"
 
-# python3 runs the benchmark's native reference loop (tools/bench.sh) and reads the
-# shipped exe's resources back (tests/shipped).
-packages=(g++-mingw-w64-i686-posix mingw-w64-i686-dev xvfb xauth x11-utils imagemagick cmake googletest
-          fonts-liberation2 fonts-wine python3)
+# python3 runs the benchmark's native reference loop (tools/bench.sh) and makes the
+# release's zips; with pefile it reads the shipped exes back (tests/shipped).
+packages=(g++-mingw-w64-i686-posix mingw-w64-i686-dev g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+          xvfb xauth x11-utils imagemagick cmake googletest fonts-liberation2 fonts-wine
+          python3 python3-pefile)
 case "$arch" in
     x86) packages+=(wine wine32:i386 wine64) ;;
-    x64) packages+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64) ;;
+    x64) packages+=(wine64) ;;
     *) echo "tools/setup.sh: unknown architecture '$arch'" >&2; exit 1 ;;
 esac
 

@@ -12,7 +12,7 @@ set -euo pipefail
 [ -n "${KESTRANE_RUN_BUILD:-}" ] || { build_program all; on_virtual_display "$@"; }
 cd "$KESTRANE_RUN_BUILD"
 # Each program's label is in one lane (ctest ANDs several -L or -LE).
-apart='^(jobs|batch|slow|faults)$' main='^(ui|disk|shipped)$'
+apart='^(jobs|batch|slow|faults)$' main='^(ui|disk|shipped|release)$'
 if [ -z "${KESTRANE_LANE:-}" ]; then
     KESTRANE_WINEPREFIX="$PWD/wineprefix-apart" ./wine-run cmd /c exit >/dev/null 2>&1 &
     ctest -N >/dev/null   # lists each new program's cases once, before two lanes write that list at once

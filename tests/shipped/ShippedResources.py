@@ -1,91 +1,92 @@
-#!/usr/bin/env python3
-"""ShippedResources.py EXE X64_MANIFEST: reads the shipped exe back, as the
-Windows loader and Explorer find it (no Wine), and checks what they need: a
-32-bit x86 GUI image importing only system DLLs, with every resource; a
-manifest the side-by-side loader accepts (Wine starts a program whose
-manifest Windows refuses), declaring Windows 7 to 11 and the system's DPI;
-the version resource of a file's Details. Prints one line per failure and
-exits with their count."""
-import re
-import struct
+#!/usr/bin/python3
+"""ShippedResources.py [--build-dir DIR]... ARCH=EXE...: reads each exe that
+ships back with pefile, as the Windows loader and Explorer find it (no Wine),
+and checks what they need (EXE may be a release's zip: then its three entries
+too, in order, the texts with CR LF line ends): a GUI image for ARCH (i386 or amd64) importing only
+system DLLs, small, hardened and built the same way anywhere (no link time, no
+debug sections or symbols, no DIR it was built in); every resource; a manifest
+the side-by-side loader accepts (Wine starts a program whose manifest Windows
+refuses), declaring Windows 7 to 11 and the system's DPI; the version resource
+of a file's Details, at the version in VERSION. Prints one line per failure
+and exits with their count."""
+import argparse
+import os
 import sys
 import xml.etree.ElementTree as ET
+import zipfile
 
-RT_STRING = 6
-RT_VERSION = 16
-RT_MANIFEST = 24
+import pefile
+
+VERSION = open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                            "VERSION")).read().strip()
+HARDENED = {"DYNAMIC_BASE": 0x40, "NX_COMPAT": 0x100, "TERMINAL_SERVER_AWARE": 0x8000}
+# ARCH: machine, optional header magic (PE32, PE32+), the manifest's architecture,
+# the DllCharacteristics it must have.
+ARCHES = {"i386": (0x14C, 0x10B, "x86", HARDENED),
+          "amd64": (0x8664, 0x20B, "amd64", dict(HARDENED, HIGH_ENTROPY_VA=0x20))}
+MAX_SIZE = 512 * 1024
+RT_STRING, RT_VERSION, RT_MANIFEST = 6, 16, 24
 RESOURCES = {(5, 200): "dialog template 200 (main)", (5, 201): "dialog template 201 (About)",
              (14, 100): "icon group 100", (12, 400): "cursor 400",
              (RT_MANIFEST, 1): "manifest resource 1", (RT_VERSION, 1): "version resource 1"}
+SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll",
+               "msvcrt.dll", "ole32.dll", "shell32.dll", "user32.dll"}
 ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
 ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
 COMPATIBILITY = "{urn:schemas-microsoft-com:compatibility.v1}"
 WINDOWS_SETTINGS = "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}"
-SUPPORTED_OS = {
-    "Windows 10 and 11": "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
-    "Windows 8.1": "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
-    "Windows 8": "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
-    "Windows 7": "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
-}
-VERSION_STRINGS = {
-    "ProductName": "Kestrane",
-    "FileVersion": "1.0.0.0",
-    "ProductVersion": "1.0.0.0",
-    "InternalName": "kestrane.exe",
-    "OriginalFilename": "kestrane.exe",
-    "CompanyName": "Kestrane authors",
-    "LegalCopyright": "Copyright (C) 2026 Kestrane authors",
-}
-US_ENGLISH_UNICODE = (0x0409, 1200)
-SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll",
-               "msvcrt.dll", "ole32.dll", "shell32.dll", "user32.dll"}
+SUPPORTED_OS = {"Windows 10 and 11": "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+                "Windows 8.1": "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+                "Windows 8": "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+                "Windows 7": "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"}
+# The US English, Unicode string table of the version resource.
+VERSION_STRINGS = {"ProductName": "Kestrane", "FileVersion": VERSION, "ProductVersion": VERSION,
+                   "InternalName": "kestrane.exe", "OriginalFilename": "kestrane.exe",
+                   "CompanyName": "Kestrane authors",
+                   "LegalCopyright": "Copyright (C) 2026 Kestrane authors"}
+ZIP_ENTRIES = ["kestrane.exe", "README.txt", "LICENSE.txt"]
 
 
-def read_image(path):
-    """(machine, subsystem, imported DLLs, {(type, name): bytes}) of the PE image
-    at path; each resource in its first language."""
-    image = open(path, "rb").read()
-    pe = struct.unpack_from("<I", image, 0x3C)[0]
-    if image[pe:pe + 4] != b"PE\0\0":
-        raise ValueError("not a PE image")
-    machine, sections, optional_size = struct.unpack_from("<HH12xH", image, pe + 4)
-    optional = pe + 24
-    magic = struct.unpack_from("<H", image, optional)[0]
-    subsystem = struct.unpack_from("<H", image, optional + 68)[0]
-    directories = optional + (96 if magic == 0x10B else 112)
-    import_rva, resource_rva = struct.unpack_from("<8xI4xI", image, directories)
-    table = [struct.unpack_from("<8xIIII", image, optional + optional_size + 40 * i)
-             for i in range(sections)]
-
-    def offset(rva):
-        for size, address, raw_size, raw in table:
-            if address <= rva < address + max(size, raw_size):
-                return raw + rva - address
-        raise ValueError("address %#x is in no section" % rva)
-
-    dlls, at = [], offset(import_rva)
-    while struct.unpack_from("<I", image, at + 12)[0]:
-        name = offset(struct.unpack_from("<I", image, at + 12)[0])
-        dlls.append(image[name:image.index(b"\0", name)].decode("ascii").lower())
-        at += 20
-    base = offset(resource_rva)
-
-    def entries(directory):
-        named, ids = struct.unpack_from("<12xHH", image, base + directory)
-        for i in range(named + ids):
-            name, target = struct.unpack_from("<II", image, base + directory + 16 + 8 * i)
-            yield name, target
-
-    found = {}
-    for type_id, names in entries(0):
-        for name_id, languages in entries(names & 0x7FFFFFFF):
-            _, data = next(entries(languages & 0x7FFFFFFF))
-            rva, size = struct.unpack_from("<II", image, base + data)
-            found[(type_id, name_id)] = image[offset(rva):offset(rva) + size]
-    return machine, subsystem, dlls, found
+def check_image(pe, image, arch, build_dirs, fail):
+    machine, magic, _, flags = ARCHES[arch]
+    header, optional = pe.FILE_HEADER, pe.OPTIONAL_HEADER
+    missing = [name for name, bit in flags.items() if not optional.DllCharacteristics & bit]
+    # Sections named past 8 characters ("/4") are mingw's debug sections.
+    debug = [s.Name.rstrip(b"\0").decode() for s in pe.sections if s.Name.startswith((b".debug", b"/"))]
+    paths = [d for d in build_dirs if d.encode() in image or d.encode("utf-16-le") in image]
+    dlls = [entry.dll.decode().lower() for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])]
+    foreign = sorted(set(dlls) - SYSTEM_DLLS)
+    for bad, failure in (
+            (header.Machine != machine, "machine %#x, not %#x" % (header.Machine, machine)),
+            (optional.Magic != magic, "optional header magic %#x, not %#x" % (optional.Magic, magic)),
+            (optional.Subsystem != 2, "subsystem %d, not Windows GUI (2)" % optional.Subsystem),
+            (missing, "DllCharacteristics %#x without %s" % (optional.DllCharacteristics,
+                                                             " ".join(missing))),
+            (header.TimeDateStamp, "link time %#x in the header" % header.TimeDateStamp),
+            (header.PointerToSymbolTable or header.NumberOfSymbols,
+             "a COFF symbol table of %d symbols" % header.NumberOfSymbols),
+            (debug, "debug sections " + " ".join(debug)),
+            (hasattr(pe, "DIRECTORY_ENTRY_DEBUG"), "a debug directory"),
+            (len(image) > MAX_SIZE, "%d bytes, more than %d" % (len(image), MAX_SIZE)),
+            (paths, "the build path %s in the image" % " ".join(paths)),
+            (not dlls, "no DLL imported"),
+            (foreign, "imports DLLs that are not the system's: " + " ".join(foreign))):
+        if bad:
+            fail(failure)
+    return dlls
 
 
-def check_manifest(manifest, x64_manifest, fail):
+def read_resources(pe):
+    """{(type, name): bytes}, each resource in its first language."""
+    found, directory = {}, getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
+    for kind in directory.entries if directory else []:
+        for name in kind.directory.entries:
+            entry = name.directory.entries[0].data.struct
+            found[(kind.id, name.id)] = pe.get_data(entry.OffsetToData, entry.Size)
+    return found
+
+
+def check_manifest(manifest, arch, fail):
     try:
         root = ET.fromstring(manifest)
     except ET.ParseError as error:
@@ -99,21 +100,19 @@ def check_manifest(manifest, x64_manifest, fail):
             fail("the manifest has no %s" % where)
             return
         for name, want in attributes.items():
-            got = element.get(name)
-            ok = re.fullmatch(want, got or "") if want.startswith("^") else got == want
-            if not ok:
-                fail("%s: %s is %r, not %r" % (where, name, got, want))
+            if element.get(name) != want:
+                fail("%s: %s is %r, not %r" % (where, name, element.get(name), want))
 
+    architecture = ARCHES[arch][2]
     expect(root.find(ASM_V1 + "assemblyIdentity"), "assemblyIdentity", type="win32",
-           name="^[A-Za-z0-9.]+$", version=r"^\d+\.\d+\.\d+\.\d+$", processorArchitecture="x86")
+           name="Kestrane", version=VERSION, processorArchitecture=architecture)
     expect(root.find("%sdependency/%sdependentAssembly/%sassemblyIdentity" % ((ASM_V1,) * 3)),
            "dependency", type="win32", name="Microsoft.Windows.Common-Controls",
-           version="6.0.0.0", processorArchitecture="x86", publicKeyToken="6595b64144ccf1df",
-           language="*")
+           version="6.0.0.0", processorArchitecture=architecture,
+           publicKeyToken="6595b64144ccf1df", language="*")
     expect(root.find("%strustInfo/%ssecurity/%srequestedPrivileges/%srequestedExecutionLevel"
                      % ((ASM_V3,) * 4)), "requestedExecutionLevel", level="asInvoker",
            uiAccess="false")
-
     declared = {e.get("Id", "").lower()
                 for e in root.iterfind("%scompatibility/%sapplication/%ssupportedOS"
                                        % ((COMPATIBILITY,) * 3))}
@@ -124,58 +123,25 @@ def check_manifest(manifest, x64_manifest, fail):
     if dpi is None or (dpi.text or "").strip().lower() != "true":
         fail("the manifest does not declare the program DPI-aware")
 
-    as_x86 = x64_manifest.replace(b'processorArchitecture="amd64"', b'processorArchitecture="x86"')
-    if as_x86 == x64_manifest:
-        fail("the x86-64 manifest names no amd64 processorArchitecture")
-    if as_x86 != manifest:
-        fail("the x86 and x86-64 manifests differ in more than processorArchitecture")
 
-
-def read_block(data, at):
-    """One block of a version resource: (key, value bytes, children, end)."""
-    length, value_length, is_text = struct.unpack_from("<HHH", data, at)
-    end = at + length
-    key_end = at + 6
-    while data[key_end:key_end + 2] != b"\0\0":
-        key_end += 2
-    key = data[at + 6:key_end].decode("utf-16-le")
-    at = (key_end + 2 + 3) & ~3
-    value = data[at:at + value_length * (2 if is_text else 1)]
-    at = (at + len(value) + 3) & ~3
-    children = []
-    while at < end:
-        children.append(read_block(data, at))
-        at = (children[-1][3] + 3) & ~3
-    return key, value, children, end
-
-
-def check_version(data, fail):
-    key, fixed, children, _ = read_block(data, 0)
-    if key != "VS_VERSION_INFO" or len(fixed) < 52:
-        fail("the version resource is not a VS_VERSION_INFO")
-        return
-    signature, _, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<6I", fixed)
-    if signature != 0xFEEF04BD:
+def check_version(pe, fail):
+    fixed = pe.VS_FIXEDFILEINFO[0]
+    if fixed.Signature != 0xFEEF04BD:
         fail("the fixed version information has no signature")
-    for what, ms, ls in (("file", file_ms, file_ls), ("product", product_ms, product_ls)):
-        version = (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
-        if version != (1, 0, 0, 0):
-            fail("%s version %s, not 1.0.0.0" % (what, ".".join(map(str, version))))
+    for what, ms, ls in (("file", fixed.FileVersionMS, fixed.FileVersionLS),
+                         ("product", fixed.ProductVersionMS, fixed.ProductVersionLS)):
+        version = "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+        if version != VERSION:
+            fail("%s version %s, not %s" % (what, version, VERSION))
     tables, translations = {}, []
-    for child_key, _, grandchildren, _ in children:
-        for table_key, value, strings, _ in grandchildren:
-            if child_key == "StringFileInfo":
-                tables[table_key.lower()] = {name: text.decode("utf-16-le").rstrip("\0")
-                                             for name, text, _, _ in strings}
-            elif child_key == "VarFileInfo" and table_key == "Translation":
-                translations += [struct.unpack_from("<HH", value, i)
-                                 for i in range(0, len(value) - 3, 4)]
-    if US_ENGLISH_UNICODE not in translations:
+    for info in pe.FileInfo[0]:
+        for table in getattr(info, "StringTable", []):
+            tables[table.LangID.decode().lower()] = {name.decode(): text.decode()
+                                                     for name, text in table.entries.items()}
+        translations += [var.entry.get(b"Translation") for var in getattr(info, "Var", [])]
+    if "0x0409 0x04b0" not in translations:
         fail("no US English, Unicode translation: %s" % translations)
-    table = tables.get("%04x%04x" % US_ENGLISH_UNICODE)
-    if table is None:
-        fail("no US English, Unicode string table: %s" % sorted(tables))
-        return
+    table = tables.get("040904b0", {})
     for name, want in VERSION_STRINGS.items():
         if table.get(name) != want:
             fail("%s is %r, not %r" % (name, table.get(name), want))
@@ -183,35 +149,56 @@ def check_version(data, fail):
         fail("no FileDescription")
 
 
-def main():
-    exe, x64_manifest = sys.argv[1:3]
-    failures = []
-    fail = failures.append
-    machine, subsystem, dlls, resources = read_image(exe)
-    if machine != 0x14C:
-        fail("not an image for i386: machine %#x" % machine)
-    if subsystem != 2:
-        fail("not the Windows GUI subsystem: %d" % subsystem)
-    if not dlls:
-        fail("no import of any DLL found")
-    for dll in dlls:
-        if dll not in SYSTEM_DLLS:
-            fail("imports %s, which is not a system DLL" % dll)
+def read_exe(path, fail):
+    if not path.endswith(".zip"):
+        return open(path, "rb").read()
+    with zipfile.ZipFile(path) as archive:
+        names = archive.namelist()
+        if names != ZIP_ENTRIES:
+            fail("the zip holds %s, not %s" % (names, ZIP_ENTRIES))
+        for text in ZIP_ENTRIES[1:]:
+            data = archive.read(text) if text in names else b""
+            if not data or data.count(b"\n") != data.count(b"\r\n"):
+                fail("%s has lines not ended by CR LF" % text)
+        return archive.read(ZIP_ENTRIES[0]) if ZIP_ENTRIES[0] in names else None
+
+
+def check(exe, arch, build_dirs, fail):
+    image = read_exe(exe, fail)
+    if image is None:
+        return [], 0
+    pe = pefile.PE(data=image)
+    dlls = check_image(pe, image, arch, build_dirs, fail)
+    resources = read_resources(pe)
     for key, what in RESOURCES.items():
         if key not in resources:
             fail("no " + what)
-    if not any(type_id == RT_STRING for type_id, _ in resources):
+    if not any(kind == RT_STRING for kind, _ in resources):
         fail("no string table")
     if (RT_MANIFEST, 1) in resources:
-        check_manifest(resources[(RT_MANIFEST, 1)], open(x64_manifest, "rb").read(), fail)
+        check_manifest(resources[(RT_MANIFEST, 1)], arch, fail)
     if (RT_VERSION, 1) in resources:
-        check_version(resources[(RT_VERSION, 1)], fail)
-    for failure in failures:
-        print("FAILED: " + failure)
-    if not failures:
-        print("%s: an i386 GUI image; imports %s; every resource; a manifest Windows' loader "
-              "accepts; version 1.0.0.0" % (exe, " ".join(dlls)))
-    return len(failures)
+        check_version(pe, fail)
+    return dlls, len(image)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build-dir", action="append", default=[])
+    parser.add_argument("exes", nargs="+", metavar="ARCH=EXE")
+    args = parser.parse_args()
+    failures = 0
+    for arch, _, exe in (given.partition("=") for given in args.exes):
+        found = []
+        dlls, size = check(exe, arch, args.build_dir, found.append)
+        for failure in found:
+            print("FAILED: %s: %s" % (exe, failure))
+        if not found:
+            print("%s: an %s GUI image, %d bytes, hardened, no link time, debug sections or build "
+                  "path; imports %s; every resource; a manifest Windows' loader accepts; version %s"
+                  % (exe, arch, size, " ".join(dlls), VERSION))
+        failures += len(found)
+    return failures
 
 
 if __name__ == "__main__":

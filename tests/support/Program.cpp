@@ -2,16 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "support/TestFiles.h"
 
 ProgramRun::ProgramRun(const std::wstring& arguments)
 {
-    // kestrane.exe of this build: the test program lies in build/tests, the
-    // program in build.
-    std::wstring exe = ThisProgramPath();
-    exe.resize(exe.find_last_of(L'\\'));
-    exe.resize(exe.find_last_of(L'\\') + 1);
-    exe += L"kestrane.exe";
+    // kestrane.exe of this build (the test program lies in build/tests, the
+    // program in build), or the one KESTRANE_EXE names: a release's, taken
+    // out of its zip.
+    const wchar_t* released = ::_wgetenv(L"KESTRANE_EXE");
+    std::wstring exe = released != nullptr ? released : ThisProgramPath();
+    if (released == nullptr) {
+        exe.resize(exe.find_last_of(L'\\'));
+        exe.resize(exe.find_last_of(L'\\') + 1);
+        exe += L"kestrane.exe";
+    }
     std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);

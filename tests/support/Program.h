@@ -1,5 +1,6 @@
-// The real program, kestrane.exe of this build, started as a process of its
-// own and driven from outside through its main window.
+// The real program, kestrane.exe of this build (or the exe KESTRANE_EXE
+// names), started as a process of its own and driven from outside through its
+// main window.
 #pragma once
 
 #include <windows.h>
