@@ -41,7 +41,13 @@ TEST(SystemPath, FullPathsOfMaxPathAndMoreTakeThePrefixShorterOnesPassAsTheyAre)
 // it) refuse a path of MAX_PATH characters or more without the \\?\ prefix.
 class WindowsPathLimit {
 public:
-    WindowsPathLimit() { Patch(true); }
+    WindowsPathLimit()
+    {
+        // What the imports point at before any swap.
+        s_createFile = &::CreateFileW;
+        s_findFirstFile = &::FindFirstFileW;
+        Patch(true);
+    }
     ~WindowsPathLimit() { Patch(false); }
 
 private:
@@ -88,16 +94,8 @@ private:
         EXPECT_EQ(2, swapped) << "imports of CreateFileW and FindFirstFileW swapped";
     }
 
-    // The system's functions, asked of kernel32 itself: what this program's
-    // imports point at when no swap is in place.
-    template <typename Function>
-    static Function Kernel32(const char* name)
-    {
-        return reinterpret_cast<Function>(
-            reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), name)));
-    }
-    static inline const auto s_createFile = Kernel32<decltype(&::CreateFileW)>("CreateFileW");
-    static inline const auto s_findFirstFile = Kernel32<decltype(&::FindFirstFileW)>("FindFirstFileW");
+    static inline decltype(&::CreateFileW) s_createFile = nullptr;
+    static inline decltype(&::FindFirstFileW) s_findFirstFile = nullptr;
 };
 
 // A source whose name is 256 characters long, as deep as a file dialog
