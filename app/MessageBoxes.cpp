@@ -30,25 +30,47 @@ static LRESULT CALLBACK KeepBoxOnTop(int code, WPARAM wParam, LPARAM lParam)
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-static int ShowBox(UINT captionId, UINT textId, HWND owner, UINT extraStyle)
+static int ShowBox(UINT captionId, const CString& text, HWND owner, UINT style)
 {
     CString caption = LoadText(captionId);
-    CString text = LoadText(textId);
     // Not every platform honours MB_TOPMOST (Wine ignores it): the box is
     // also made topmost as it comes up.
-    CHookHandle hook(extraStyle & MB_TOPMOST
+    CHookHandle hook(style & MB_TOPMOST
                          ? ::SetWindowsHookExW(WH_CBT, KeepBoxOnTop, nullptr, ::GetCurrentThreadId())
                          : nullptr);
-    ::MessageBoxW(owner, text.c_str(), caption.c_str(), MB_OK | extraStyle);
-    return 0;
+    return ::MessageBoxW(owner, text.c_str(), caption.c_str(), style);
 }
 
 int ShowError(UINT id, HWND owner, UINT extraStyle)
 {
-    return ShowBox(IDS_ERROR, id, owner, extraStyle);
+    ShowBox(IDS_ERROR, LoadText(id), owner, MB_OK | extraStyle);
+    return 0;
 }
 
 int ShowNotice(UINT id, HWND owner, UINT extraStyle)
 {
-    return ShowBox(IDS_NOTICE, id, owner, extraStyle);
+    ShowBox(IDS_NOTICE, LoadText(id), owner, MB_OK | extraStyle);
+    return 0;
+}
+
+CString FormatText(UINT id, const CString& first, const CString& second)
+{
+    // One pass over the table's text: a name that holds "%1" stays as it is.
+    const CString pattern = LoadText(id);
+    CString text;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == L'%' && i + 1 < pattern.size() &&
+            (pattern[i + 1] == L'1' || pattern[i + 1] == L'2')) {
+            text += pattern[++i] == L'1' ? first : second;
+            continue;
+        }
+        text += pattern[i];
+    }
+    return text;
+}
+
+bool AskYesNo(UINT captionId, const CString& text, HWND owner, UINT extraStyle)
+{
+    return ShowBox(captionId, text, owner,
+                   MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2 | extraStyle) == IDYES;
 }

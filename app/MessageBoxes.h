@@ -22,3 +22,13 @@ int ShowError(UINT id, HWND owner = nullptr, UINT extraStyle = 0);
 
 // A "Notice" box with the text of id, otherwise as ShowError.
 int ShowNotice(UINT id, HWND owner = nullptr, UINT extraStyle = 0);
+
+// The text of id with %1 replaced by first and %2 by second, each once: the
+// names of files a question is about.
+CString FormatText(UINT id, const CString& first, const CString& second = CString());
+
+// A question before something is written that may be unwanted: a box with
+// the caption of captionId, text, a warning icon and Yes and No, No the
+// default (Enter or Escape writes nothing), with the styles extraStyle
+// added. True when the user answered Yes.
+bool AskYesNo(UINT captionId, const CString& text, HWND owner = nullptr, UINT extraStyle = 0);

@@ -5,21 +5,23 @@
 
 #include "app/Strings.h"
 
-// The text of a window, cut to capacity - 1 characters as a buffer of
-// capacity characters would cut it.
-inline CString GetWindowTextString(HWND hWnd, int capacity)
+// The whole text of a window: a path may be longer than MAX_PATH.
+inline CString GetWindowTextString(HWND hWnd)
 {
-    CString text(capacity, L'\0');
-    text.resize(::GetWindowTextW(hWnd, &text[0], capacity));
+    CString text(static_cast<size_t>(::GetWindowTextLengthW(hWnd)) + 1, L'\0');
+    text.resize(::GetWindowTextW(hWnd, &text[0], static_cast<int>(text.size())));
     return text;
 }
 
-// The text of list-box item index; empty when it does not fit MAX_PATH.
+// The whole text of list-box item index; empty when there is no such item.
 inline CString GetListBoxText(HWND list, int index)
 {
-    wchar_t text[MAX_PATH] = L"";
-    if (::SendMessageW(list, LB_GETTEXTLEN, index, 0) < MAX_PATH)
-        ::SendMessageW(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text));
+    const LRESULT length = ::SendMessageW(list, LB_GETTEXTLEN, index, 0);
+    if (length <= 0)
+        return CString();
+    CString text(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT copied = ::SendMessageW(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
     return text;
 }
 

@@ -52,6 +52,21 @@
 #define IDS_MERGE_FAILED        2014
 #define IDS_RESULT_IS_SOURCE    2015
 #define IDS_BLOCK_SIZE_TOO_BIG  2016
+#define IDS_PATH_TOO_LONG       2017
+// A merge list that is not one whole separation, in order (questions)
+#define IDS_BLOCK_MISSING       2020
+#define IDS_BLOCK_TWICE         2021
+#define IDS_BLOCK_OUT_OF_ORDER  2022
+#define IDS_BLOCK_SMALLER       2023
+#define IDS_BLOCK_LARGER        2024
+#define IDS_NOT_A_BLOCK         2025
+// Files dropped on the window
+#define IDS_DROP_ONE_SOURCE     2030
+#define IDS_DROP_ONE_RESULT     2031
+#define IDS_DROP_NO_FOLDERS     2032
+#define IDS_DROP_ONE_FOLDER     2033
+#define IDS_CONFIRM_SAVE_AS     2034
+#define IDS_REPLACE_RESULT      2035
 #define IDS_NOTICE              3000
 #define IDS_SEPARATE_DONE       3001
 #define IDS_MERGE_DONE          3002

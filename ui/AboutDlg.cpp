@@ -123,7 +123,7 @@ LRESULT CAboutDlg::OnCancel(WORD, WORD, HWND, BOOL&)
 
 LRESULT CAboutDlg::OnHomePage(WORD, WORD, HWND, BOOL&)
 {
-    OpenTarget(GetWindowTextString(GetDlgItem(IDC_HOME_PAGE), MAX_PATH));
+    OpenTarget(GetWindowTextString(GetDlgItem(IDC_HOME_PAGE)));
     return 1;
 }
 
@@ -141,7 +141,7 @@ LRESULT CAboutDlg::OnSalesMail(WORD, WORD, HWND, BOOL&)
 
 void CAboutDlg::OpenMail(int id)
 {
-    CString address = GetWindowTextString(GetDlgItem(id), MAX_PATH);
+    CString address = GetWindowTextString(GetDlgItem(id));
     OpenTarget(L"mailto:" + address + LoadText(IDS_MAIL_SUBJECT));
 }
 

@@ -6,8 +6,6 @@
 #include "app/MessageBoxes.h"
 #include "ui/MainDlg.h"
 
-// The characters a path or a list name may take.
-constexpr int PATH_CAPACITY = MAX_PATH;
 // The largest block, in bytes: the jobs count it in 32 bits.
 constexpr long long MAX_BLOCK_SIZE = 0x7FFFFFFF;
 
@@ -30,13 +28,12 @@ LRESULT CMainDlg::OnSeparate(WORD, WORD, HWND, BOOL&)
     if (IsJobRunning())
         return 0;
 
-    const CString path = GetWindowTextString(m_hSourceEdit, PATH_CAPACITY);
+    const CString path = GetWindowTextString(m_hSourceEdit);
     if (path.empty()) {
         ShowError(IDS_NO_SOURCE);
         return 0;
     }
-    const long long number = ParseBlockSize(
-        GetWindowTextString(m_hBlockSizeEdit, ::GetWindowTextLengthW(m_hBlockSizeEdit) + 1));
+    const long long number = ParseBlockSize(GetWindowTextString(m_hBlockSizeEdit));
     if (number <= 0) {
         ShowError(IDS_BAD_BLOCK_SIZE);
         return 0;
@@ -67,7 +64,7 @@ LRESULT CMainDlg::OnMerge(WORD, WORD, HWND, BOOL&)
     if (IsJobRunning())
         return 0;
 
-    const CString path = GetWindowTextString(m_hResultEdit, PATH_CAPACITY);
+    const CString path = GetWindowTextString(m_hResultEdit);
     if (path.empty()) {
         ShowError(IDS_NO_RESULT);
         return 0;
