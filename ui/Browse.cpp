@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/MessageBoxes.h"
 #include "ui/FileDialog.h"
 #include "ui/MainDlg.h"
 
@@ -9,13 +10,23 @@
 // names. The dialog grows it for larger selections.
 constexpr DWORD MULTI_SELECT_CAPACITY = 67600;
 
+bool CMainDlg::ChooseFile(CFileDialog& dialog)
+{
+    DWORD error = 0;
+    if (RunFileDialog(dialog, error))
+        return true;
+    if (error == FNERR_BUFFERTOOSMALL)
+        ShowError(IDS_PATH_TOO_LONG);
+    return false;
+}
+
 LRESULT CMainDlg::OnBrowseSource(WORD, WORD, HWND, BOOL&)
 {
     if (IsJobRunning())
         return 0;
     CFileDialog dialog(true, OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY,
                        ::GetActiveWindow());
-    if (dialog.DoModal() == IDOK)
+    if (ChooseFile(dialog))
         ::SetWindowTextW(m_hSourceEdit, dialog.GetPathName());
     return 0;
 }
@@ -28,7 +39,7 @@ LRESULT CMainDlg::OnBrowseResult(WORD, WORD, HWND, BOOL&)
         return 0;
     CFileDialog dialog(false, OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY,
                        ::GetActiveWindow());
-    if (dialog.DoModal() == IDOK)
+    if (ChooseFile(dialog))
         ::SetWindowTextW(m_hResultEdit, dialog.GetPathName());
     return 0;
 }
@@ -86,7 +97,7 @@ LRESULT CMainDlg::OnBrowseMerge(WORD, WORD, HWND, BOOL&)
         return 0;
     CFileDialog dialog(true, OFN_ALLOWMULTISELECT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY,
                        ::GetActiveWindow(), MULTI_SELECT_CAPACITY);
-    if (dialog.DoModal() != IDOK)
+    if (!ChooseFile(dialog))
         return 0;
     const wchar_t* buffer = dialog.GetPathName();
 

@@ -23,10 +23,11 @@ CFileDialog::CFileDialog(bool open, DWORD flags, HWND owner, DWORD capacity)
     m_ofn.lCustData = reinterpret_cast<LPARAM>(this);
 }
 
-INT_PTR CFileDialog::DoModal()
+BOOL CFileDialog::Run(DWORD& error)
 {
-    BOOL chosen = m_bOpen ? ::GetOpenFileNameW(&m_ofn) : ::GetSaveFileNameW(&m_ofn);
-    return chosen ? IDOK : IDCANCEL;
+    const BOOL chosen = m_bOpen ? ::GetOpenFileNameW(&m_ofn) : ::GetSaveFileNameW(&m_ofn);
+    error = chosen ? 0 : ::CommDlgExtendedError();
+    return chosen;
 }
 
 // The hook is a child of the dialog frame. Where several files may be chosen

@@ -4,10 +4,17 @@
 
 #include <windows.h>
 #include <commdlg.h>
+#include <cderr.h>
 
 #include <vector>
 
 #include "app/Strings.h"
+
+// The buffer of a dialog that chooses one file: the longest path Windows
+// takes (32,767 characters, in the \\?\ form) and its terminating zero. With
+// MAX_PATH the dialog fails on a file whose full path is 260 characters or
+// more, deep in a folder tree or on a share.
+constexpr DWORD LONG_PATH_CAPACITY = 32768;
 
 class CFileDialog {
 public:
@@ -15,13 +22,14 @@ public:
     // The file buffer starts with capacity characters; a dialog that allows
     // several files grows it while it runs, so that a selection of any size
     // fits.
-    CFileDialog(bool open, DWORD flags, HWND owner, DWORD capacity = MAX_PATH);
+    CFileDialog(bool open, DWORD flags, HWND owner, DWORD capacity = LONG_PATH_CAPACITY);
     CFileDialog(const CFileDialog&) = delete;
     CFileDialog& operator=(const CFileDialog&) = delete;
 
-    // IDOK when the user chose, IDCANCEL otherwise (also when the choice did
-    // not fit the buffer).
-    INT_PTR DoModal();
+    // Runs the platform's dialog: TRUE when the user chose. Otherwise error
+    // is CommDlgExtendedError's answer: 0 for a cancel, FNERR_BUFFERTOOSMALL
+    // when the choice did not fit the buffer.
+    BOOL Run(DWORD& error);
 
     // The chosen full path (one-file form), or the directory followed by the
     // chosen names (several files).

@@ -11,6 +11,7 @@
 #include "jobs/JobControl.h"
 #include "jobs/WorkerMessages.h"
 #include "res/resource.h"
+#include "ui/FileDialog.h"
 #include "ui/TaskbarProgress.h"
 
 class CMainDlg : public CDialogImpl<CMainDlg>, public CJobControl {
@@ -85,6 +86,13 @@ public:
     LRESULT OnBrowseResult(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
     LRESULT OnUp(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
     LRESULT OnDown(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
+    // Runs a file dialog: true when the user chose. A choice the dialog
+    // could not hand over (its path too long for the buffer) is said in a
+    // box, so that the edit is not left silently holding an older path.
+    bool ChooseFile(CFileDialog& dialog);
+    // The platform's dialog (CFileDialog::Run); the tests put a stand-in
+    // here, since Wine's own dialog can't be handed a path of MAX_PATH or more.
+    virtual BOOL RunFileDialog(CFileDialog& dialog, DWORD& error) { return dialog.Run(error); }
 
     // While a job runs the bar and the merge list are drawn at most this
     // often: a job can post a message every few milliseconds, faster than

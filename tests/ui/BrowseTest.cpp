@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -281,6 +282,64 @@ TEST(Browse, CancelChangesNothing)
         EXPECT_EQ(1, driver.ListSelection());
         EXPECT_EQ(dir.Path(), ListDir(driver));
     }
+}
+
+// Windows' dialogs hand over a path of MAX_PATH characters or more (deep in
+// a folder tree, on a share) when the buffer has room for it, and fail with
+// FNERR_BUFFERTOOSMALL when it has not. Wine's own dialog can't be given such
+// a path: a stand-in answers as Windows' does.
+class LongPathDialogs : public CMainDlg {
+public:
+    std::wstring m_chosen;
+    BOOL RunFileDialog(CFileDialog& dialog, DWORD& error) override
+    {
+        OPENFILENAMEW& ofn = dialog.m_ofn;
+        error = m_chosen.size() < ofn.nMaxFile ? 0 : FNERR_BUFFERTOOSMALL;
+        if (error == 0) {
+            std::copy(m_chosen.c_str(), m_chosen.c_str() + m_chosen.size() + 1, ofn.lpstrFile);
+            ofn.nFileOffset = static_cast<WORD>(m_chosen.rfind(L'\\') + 1);
+        }
+        return error == 0;
+    }
+};
+
+TEST(Browse, PathsPastMaxPathReachTheEditsAndTheJobsWhole)
+{
+    TempDir dir;
+    const std::wstring folder = dir.Path() + std::wstring(290 - dir.Path().size(), L'd') + L"\\";
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring source = folder + L"source.bin", result = folder + L"result.bin";
+    const std::wstring tooLong = folder + std::wstring(33000, L'x');
+    WriteBytes(source, MakeBytes(3000, 5));
+    auto dialogs = std::make_unique<LongPathDialogs>();
+    LongPathDialogs& chooser = *dialogs;
+    MainDialogDriver driver(std::move(dialogs));
+    const struct {
+        int button, edit;
+        std::wstring chosen, shown;
+    } rows[] = {
+        {IDC_BROWSE_SOURCE, IDC_SOURCE_FILE, source, source},
+        {IDC_BROWSE_RESULT, IDC_RESULT_FILE, result, result},
+        {IDC_BROWSE_SOURCE, IDC_SOURCE_FILE, tooLong, source},
+        {IDC_BROWSE_RESULT, IDC_RESULT_FILE, tooLong, result},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(Format("button %d, %zu characters", row.button, row.chosen.size()));
+        chooser.m_chosen = row.chosen;
+        if (row.chosen == tooLong) {
+            ExpectRefusal(driver, row.button, L"The path of the chosen file is too long!");
+        } else {
+            driver.Click(row.button);
+            ASSERT_TRUE(driver.Sync());
+        }
+        EXPECT_EQ(row.shown, driver.Text(row.edit));
+    }
+    // Cut beside the long source and merged back into the long result.
+    driver.SetText(IDC_BLOCK_SIZE, L"1");
+    driver.Click(IDC_KBYTE);
+    EXPECT_EQ(kSeparated, RunJob(driver, IDC_SEPARATE));
+    EXPECT_EQ(kMerged, RunJob(driver, IDC_MERGE));
+    EXPECT_TRUE(SameFiles(source, result));
 }
 
 TEST(MergeList, UpAndDownMoveTheSelectedItemByOne)
