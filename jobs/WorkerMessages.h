@@ -35,11 +35,19 @@
 // |                   | to open, an empty source, a cancel |                        | cancel was asked:  |
 // |                   | while a merge sizes its files)     |                        | see below          |
 //
+// m_fileList is the separation's hand-over queue, under m_lock, and the
+// merge's input, which the job reads without the lock: while a merge runs
+// nothing else touches it (every command that would is refused while a job
+// runs).
+//
 // The window waits for the job twice and takes no message meanwhile: a
 // launch waits for the Begin event (the worker has taken the job up), and
 // Cancel or Exit for the End event (the job has returned; while the job's
-// box is open, that is until the user closes it). What the job posts during
-// such a wait queues up, and may fill the queue: so once a cancel has been
-// asked for, the job stops retrying a refused end. After Cancel's wait the
-// window takes what the job posted, in order, and then finishes the job's
-// end itself (CMainDlg::FinishCancelledJob); Exit ends the window instead.
+// box is open, that is until the user closes it). After a cancel the job
+// posts at most one more position and its end; if the end is refused, the
+// queue was already full when the window began to wait, and nothing empties
+// it until that wait is over, which is until the job returns. So once a
+// cancel has been asked for, the job does not retry a refused end: after
+// Cancel's wait the window takes what the job posted, in order, and then
+// finishes the job's end itself (CMainDlg::FinishCancelledJob); Exit ends
+// the window instead.
