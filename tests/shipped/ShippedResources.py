@@ -4,7 +4,8 @@ ships back with pefile, as the Windows loader and Explorer find it (no Wine),
 and checks what they need (EXE may be a release's zip: then its three entries
 too, in order, the texts with CR LF line ends): a GUI image for ARCH (i386 or amd64) importing only
 system DLLs, small, hardened and built the same way anywhere (no link time, no
-debug sections or symbols, no DIR it was built in); every resource; a manifest
+debug sections or symbols, no DIR it was built in); every resource (the icon's two
+sizes); a manifest
 the side-by-side loader accepts (Wine starts a program whose manifest Windows
 refuses), declaring Windows 7 to 11 and the system's DPI; the version resource
 of a file's Details, at the version in VERSION. Prints one line per failure
@@ -175,6 +176,12 @@ def check(exe, arch, build_dirs, fail):
             fail("no " + what)
     if not any(kind == RT_STRING for kind, _ in resources):
         fail("no string table")
+    # The program icon: a 16 x 16 and a 32 x 32 image of 16 colours (4 bits).
+    group = resources.get((14, 100), b"")
+    entries = [group[6 + 14 * i:20 + 14 * i] for i in range(int.from_bytes(group[4:6], "little"))]
+    if group and (sorted((e[0], e[1]) for e in entries) != [(16, 16), (32, 32)]
+                  or not all(e[2] == 16 or e[6] == 4 for e in entries)):
+        fail("icon group 100 is not a 16 x 16 and a 32 x 32 image of 16 colours")
     if (RT_MANIFEST, 1) in resources:
         check_manifest(resources[(RT_MANIFEST, 1)], arch, fail)
     if (RT_VERSION, 1) in resources:
