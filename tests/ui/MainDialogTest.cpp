@@ -31,8 +31,6 @@ TEST(MainDialog, OpensCentredWithMegabytesCheckedAndFieldsEmpty)
     EXPECT_TRUE(driver.IsChecked(IDC_MBYTE));
     EXPECT_FALSE(driver.IsChecked(IDC_KBYTE));
     EXPECT_TRUE(driver.ListItems().empty());
-    EXPECT_EQ(0, driver.ProgressLow());
-    EXPECT_EQ(100, driver.ProgressHigh());
     EXPECT_EQ(0, driver.ProgressPos());
     EXPECT_FALSE(driver.Object().IsJobRunning());
     EXPECT_EQ(JOB_NONE, driver.Object().m_nJobKind.load());
