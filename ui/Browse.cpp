@@ -82,7 +82,7 @@ CString MakeSortKey(const wchar_t* name)
 // name_100000.bin. It is one consistent order, so every run compares by its
 // number wherever two names reach digits at the same place (x1y before x10);
 // names that are equal in it (x01 and x1, X.bin and x.bin) keep the
-// case-insensitive order, and the dialog's order after that.
+// case-insensitive order, and the order they were given in after that.
 bool ComesBefore(const SortedName& a, const SortedName& b)
 {
     const int byKey = ::lstrcmpiW(a.key.c_str(), b.key.c_str());
@@ -108,28 +108,37 @@ LRESULT CMainDlg::OnBrowseMerge(WORD, WORD, HWND, BOOL&)
     CString directory(buffer, offset);
     if (!directory.empty() && directory.back() != L'\\')
         directory.back() = L'\\';
-    m_strListDir = directory;
 
-    // Each name runs to the next zero; an empty name ends the list. Sorted in
-    // memory (stable: equal names keep the dialog's order), then added in one
-    // pass without drawing, so that thousands of names take a blink.
-    std::vector<SortedName> names;
+    // Each name runs to the next zero; an empty name ends the list.
+    std::vector<const wchar_t*> names;
+    for (const wchar_t* name = buffer + offset; *name != L'\0'; name += lstrlenW(name) + 1)
+        names.push_back(name);
+    FillMergeList(directory, names);
+    return 0;
+}
+
+// Sorted in memory (stable: equal names keep the order given), then added in
+// one pass without drawing, so that thousands of names take a blink.
+void CMainDlg::FillMergeList(const CString& directory, const std::vector<const wchar_t*>& names)
+{
+    m_strListDir = directory;
+    std::vector<SortedName> sorted;
+    sorted.reserve(names.size());
     size_t characters = 0;
-    for (const wchar_t* name = buffer + offset; *name != L'\0'; name += lstrlenW(name) + 1) {
-        names.push_back({MakeSortKey(name), name});
+    for (const wchar_t* name : names) {
+        sorted.push_back({MakeSortKey(name), name});
         characters += lstrlenW(name) + 1;
     }
-    std::stable_sort(names.begin(), names.end(), ComesBefore);
+    std::stable_sort(sorted.begin(), sorted.end(), ComesBefore);
 
     ::SendMessageW(m_hMergeList, WM_SETREDRAW, FALSE, 0);
     ::SendMessageW(m_hMergeList, LB_RESETCONTENT, 0, 0);
-    ::SendMessageW(m_hMergeList, LB_INITSTORAGE, names.size(), characters * sizeof(wchar_t));
-    for (const SortedName& name : names)
+    ::SendMessageW(m_hMergeList, LB_INITSTORAGE, sorted.size(), characters * sizeof(wchar_t));
+    for (const SortedName& name : sorted)
         ::SendMessageW(m_hMergeList, LB_INSERTSTRING, static_cast<WPARAM>(-1),
                        reinterpret_cast<LPARAM>(name.name));
     ::SendMessageW(m_hMergeList, WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(m_hMergeList, nullptr, TRUE);
-    return 0;
 }
 
 // Moves the selected merge-list item by step places and keeps it selected.

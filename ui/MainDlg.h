@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
 #include "app/DialogImpl.h"
 #include "jobs/JobControl.h"
@@ -93,6 +94,10 @@ public:
     // The platform's dialog (CFileDialog::Run); the tests put a stand-in
     // here, since Wine's own dialog can't be handed a path of MAX_PATH or more.
     virtual BOOL RunFileDialog(CFileDialog& dialog, DWORD& error) { return dialog.Run(error); }
+    // Makes the merge list names, all in directory (which ends in a
+    // backslash), in the order the shell lists them; m_strListDir becomes
+    // directory.
+    void FillMergeList(const CString& directory, const std::vector<const wchar_t*>& names);
 
     // While a job runs the bar and the merge list are drawn at most this
     // often: a job can post a message every few milliseconds, faster than
