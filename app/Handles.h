@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 // Owns a kernel handle closed with CloseHandle. Both null and
 // INVALID_HANDLE_VALUE mean "no handle".
@@ -79,6 +80,23 @@ public:
 
 private:
     HHOOK m_h;
+};
+
+// Owns the files dropped on a window (WM_DROPFILES), let go with DragFinish.
+class CDropHandle {
+public:
+    explicit CDropHandle(HDROP h) : m_h(h) {}
+    ~CDropHandle()
+    {
+        if (m_h != nullptr)
+            ::DragFinish(m_h);
+    }
+    CDropHandle(const CDropHandle&) = delete;
+    CDropHandle& operator=(const CDropHandle&) = delete;
+    operator HDROP() const { return m_h; }
+
+private:
+    HDROP m_h;
 };
 
 // A critical section that lives as long as its owner.

@@ -1,10 +1,15 @@
 #include "ui/MainDlg.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 
 #include "ui/AboutDlg.h"
+
+// The message in which the shell hands a drop's file list over to a window of
+// another integrity level; the SDK's headers do not name it.
+constexpr UINT WM_COPYGLOBALDATA = 0x0049;
 
 LRESULT CMainDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
 {
@@ -31,11 +36,17 @@ LRESULT CMainDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
     m_hProgress = GetDlgItem(IDC_PROGRESS);
 
     InitJobState(m_hWnd);
+    // Files dropped from the shell come as WM_DROPFILES (Drop.cpp).
+    ::DragAcceptFiles(m_hWnd, TRUE);
     // The shell runs at the user's level: let its word through when this
-    // program runs with more rights.
+    // program runs with more rights. A drop across that line needs
+    // WM_DROPFILES and the messages that carry its file list over
+    // (WM_COPYDATA, WM_COPYGLOBALDATA).
     if (CTaskbarProgress::ButtonCreatedMessage() != 0)
         ::ChangeWindowMessageFilterEx(m_hWnd, CTaskbarProgress::ButtonCreatedMessage(),
                                       MSGFLT_ALLOW, nullptr);
+    for (UINT message : {UINT{WM_DROPFILES}, UINT{WM_COPYDATA}, WM_COPYGLOBALDATA})
+        ::ChangeWindowMessageFilterEx(m_hWnd, message, MSGFLT_ALLOW, nullptr);
     return 1;
 }
 

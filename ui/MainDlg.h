@@ -36,6 +36,7 @@ public:
         COMMAND_ID_HANDLER(ID_APP_ABOUT, OnAbout)
         COMMAND_ID_HANDLER(IDOK, OnClose)
         COMMAND_ID_HANDLER(IDCANCEL, OnClose)
+        MESSAGE_HANDLER(WM_DROPFILES, OnDropFiles)
         MESSAGE_HANDLER(WM_PROGRESS_RANGE, OnProgressRange)
         MESSAGE_HANDLER(WM_PROGRESS_POS, OnProgressPos)
         MESSAGE_HANDLER(WM_ADD_MERGE_ITEM, OnAddMergeItem)
@@ -98,6 +99,9 @@ public:
     // backslash), in the order the shell lists them; m_strListDir becomes
     // directory.
     void FillMergeList(const CString& directory, const std::vector<const wchar_t*>& names);
+
+    // Files dropped on the window from the shell (Drop.cpp)
+    LRESULT OnDropFiles(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
 
     // While a job runs the bar and the merge list are drawn at most this
     // often: a job can post a message every few milliseconds, faster than

@@ -11,7 +11,7 @@ std::string ShownBox::Describe() const
 
 ShownBox FindBox(DWORD processId)
 {
-    for (const std::wstring& caption : {kErrorCaption, kNoticeCaption}) {
+    for (const std::wstring& caption : {kErrorCaption, kNoticeCaption, kConfirmSaveAsCaption}) {
         if (HWND box = FindProcessWindow(processId, caption))
             return {box, caption, BoxText(box)};
     }

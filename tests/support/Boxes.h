@@ -12,6 +12,7 @@
 // Captions.
 inline const std::wstring kErrorCaption = L"Error";
 inline const std::wstring kNoticeCaption = L"Notice";
+inline const std::wstring kConfirmSaveAsCaption = L"Confirm Save As";
 
 // The commands' refusals.
 inline const std::wstring kNoSource = L"You don't select file to separate!";
@@ -21,6 +22,10 @@ inline const std::wstring kNoResult = L"You don't set the merge result file!";
 inline const std::wstring kNoMergeFiles = L"You don't select files to merge!";
 inline const std::wstring kCantStartSeparate = L"Cann't do the separating operation!";
 inline const std::wstring kCantStartMerge = L"Cann't do the merging operatioin!";
+inline const std::wstring kDropOneSource = L"Drop one file here to separate it!";
+inline const std::wstring kDropOneResult = L"Drop one file here to merge into it!";
+inline const std::wstring kDropNoFolders = L"Drop files to merge, not folders!";
+inline const std::wstring kDropOneFolder = L"The files to merge must be in one folder!";
 
 // The jobs' failures.
 inline const std::wstring kCantOpenSource = L"Can't open the file that will be separated!";
@@ -47,8 +52,8 @@ struct ShownBox {
     std::string Describe() const;
 };
 
-// The first message box that process processId (0: this one) shows now,
-// whichever its caption; an empty one when there is none.
+// The first message box or question that process processId (0: this one)
+// shows now, whichever its caption; an empty one when there is none.
 ShownBox FindBox(DWORD processId = 0);
 
 // Waits until the program shows a box, or until gone() holds, or the

@@ -1,14 +1,16 @@
-// Choosing files through the platform's real open and save dialogs, the
-// order of the merge list, the names a separation hands over, and the
-// refusal of all of these while a job runs.
+// Choosing files through the platform's real open and save dialogs or by
+// dropping them on the window, the order of the merge list, the names a
+// separation hands over, and the refusal of all of these while a job runs.
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <string>
@@ -39,6 +41,27 @@ std::wstring ListDir(MainDialogDriver& driver)
 {
     CLock lock(driver.Object().m_lock);
     return driver.Object().m_strListDir;
+}
+
+// Drops paths on the middle of control id as the shell does: a DROPFILES of
+// wide names, its point in the window's client coordinates, posted. Returns
+// the drop, which the window must let go.
+HGLOBAL DropFiles(const MainDialogDriver& driver, int id, const Names& paths)
+{
+    std::wstring list;
+    for (const std::wstring& path : paths)
+        list += path + L'\0';
+    const size_t bytes = (list.size() + 1) * sizeof(wchar_t);
+    HGLOBAL drop = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + bytes);
+    auto* files = static_cast<DROPFILES*>(::GlobalLock(drop));
+    RECT at;
+    ::GetWindowRect(driver.Item(id), &at);
+    ::MapWindowPoints(nullptr, driver.Dialog(), reinterpret_cast<POINT*>(&at), 2);
+    *files = {sizeof(DROPFILES), {(at.left + at.right) / 2, (at.top + at.bottom) / 2}, FALSE, TRUE};
+    std::memcpy(files + 1, list.c_str(), bytes);
+    ::GlobalUnlock(drop);
+    driver.Post(WM_DROPFILES, reinterpret_cast<WPARAM>(drop));
+    return drop;
 }
 
 // Cancels the file dialogs open now; whether there were any.
@@ -342,6 +365,71 @@ TEST(Browse, PathsPastMaxPathReachTheEditsAndTheJobsWhole)
     EXPECT_TRUE(SameFiles(source, result));
 }
 
+// Files dropped on a part of the window fill its input as that part's browse
+// would; what the part can't take is refused with a word and changes nothing.
+TEST(Browse, DroppedFilesFillThePartTheyLandOn)
+{
+    TempDir dir, other;
+    WriteFiles(dir.Path(), {L"one.bin", L"b.bin", L"A.bin", L"x10.bin", L"x9.bin", L"old.bin"});
+    WriteFiles(other.Path(), {L"z.bin"});
+    const std::wstring one = dir / L"one.bin", old = dir / L"old.bin", sub = dir / L"sub";
+    ASSERT_TRUE(::CreateDirectoryW(sub.c_str(), nullptr));
+    const std::wstring replace = L"old.bin already exists.\nDo you want to replace it?";
+    const struct {
+        const char* what;
+        int at;  // the control the drop lands on
+        Names dropped;
+        int fills;     // the input that takes the first path, or the list; 0: none
+        Names listed;  // the list then
+        int answer;    // 0: no box; IDOK: an error; IDYES, IDNO: the question
+        const std::wstring* text;
+    } cases[] = {
+        {"one file on the source", IDC_SOURCE_FILE, {one}, IDC_SOURCE_FILE, {}, 0, nullptr},
+        {"one file on its Browse", IDC_BROWSE_SOURCE, {old}, IDC_SOURCE_FILE, {}, 0, nullptr},
+        {"330 characters on the block size", IDC_BLOCK_SIZE,
+         {dir / (std::wstring(290, L'd') + L".bin")}, IDC_SOURCE_FILE, {}, 0, nullptr},
+        {"files on the list", IDC_MERGE_LIST, {dir / L"b.bin", one, dir / L"A.bin"},
+         IDC_MERGE_LIST, {L"A.bin", L"b.bin", L"one.bin"}, 0, nullptr},
+        {"files on Up", IDC_UP, {dir / L"x10.bin", dir / L"x9.bin"}, IDC_MERGE_LIST,
+         {L"x9.bin", L"x10.bin"}, 0, nullptr},
+        {"a new result", IDC_RESULT_FILE, {dir / L"new"}, IDC_RESULT_FILE, {}, 0, nullptr},
+        {"an existing result, No", IDC_BROWSE_RESULT, {old}, 0, {}, IDNO, &replace},
+        {"an existing result, Yes", IDC_RESULT_FILE, {old}, IDC_RESULT_FILE, {}, IDYES, &replace},
+        {"two folders", IDC_MERGE_LIST, {one, other / L"z.bin"}, 0, {}, IDOK, &kDropOneFolder},
+        {"a folder on the list", IDC_DOWN, {one, sub}, 0, {}, IDOK, &kDropNoFolders},
+        {"two files on the source", IDC_SOURCE_FILE, {one, old}, 0, {}, IDOK, &kDropOneSource},
+        {"a folder on the result", IDC_RESULT_FILE, {sub}, 0, {}, IDOK, &kDropOneResult},
+        {"a file on the bar", IDC_PROGRESS, {one}, 0, {}, 0, nullptr},
+    };
+    MainDialogDriver driver;
+    std::wstring source, result, listDir;
+    Names listed;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const HGLOBAL drop = DropFiles(driver, c.at, c.dropped);
+        if (c.answer != 0) {
+            const ShownBox box =
+                WaitForBox(c.answer == IDOK ? kErrorCaption : kConfirmSaveAsCaption);
+            ASSERT_TRUE(box);
+            EXPECT_EQ(*c.text, box.text);
+            ASSERT_TRUE(PressButton(box.window, c.answer));
+        }
+        ASSERT_TRUE(driver.Sync());
+        EXPECT_FALSE(FindBox()) << FindBox().Describe();
+        EXPECT_EQ(0u, ::GlobalSize(drop)) << "the drop was not let go";
+        if (c.fills == IDC_SOURCE_FILE)
+            source = c.dropped[0];
+        else if (c.fills == IDC_RESULT_FILE)
+            result = c.dropped[0];
+        else if (c.fills == IDC_MERGE_LIST)
+            listed = c.listed, listDir = dir.Path();
+        EXPECT_EQ(source, driver.Text(IDC_SOURCE_FILE));
+        EXPECT_EQ(result, driver.Text(IDC_RESULT_FILE));
+        EXPECT_EQ(listed, driver.ListItems());
+        EXPECT_EQ(listDir, ListDir(driver));
+    }
+}
+
 TEST(MergeList, UpAndDownMoveTheSelectedItemByOne)
 {
     MainDialogDriver driver;
@@ -431,7 +519,7 @@ TEST(MergeList, HandedOverNamesAreAppendedAndTheNewestShown)
 }
 
 // While a separation waits for its success box to be dismissed the job still
-// runs: every browse, Up and Down is ignored without a word.
+// runs: every browse, drop, Up and Down is ignored without a word.
 TEST(Browse, RefusedWhileAJobRuns)
 {
     TempDir dir;
@@ -451,8 +539,11 @@ TEST(Browse, RefusedWhileAJobRuns)
     driver.SendToItem(IDC_MERGE_LIST, LB_SETCURSEL, 1);
     for (int button : {IDC_BROWSE_SOURCE, IDC_BROWSE_MERGE, IDC_BROWSE_RESULT, IDC_UP, IDC_DOWN})
         driver.Click(button);
+    const HGLOBAL drops[] = {DropFiles(driver, IDC_SOURCE_FILE, {dir / L"x.bin"}),
+                             DropFiles(driver, IDC_MERGE_LIST, {dir / L"x.bin"})};
     ASSERT_TRUE(driver.Sync());
     EXPECT_FALSE(CancelFileDialogs());
+    EXPECT_EQ(0u, ::GlobalSize(drops[0]) + ::GlobalSize(drops[1])) << "a drop was not let go";
     EXPECT_EQ(blocks, driver.ListItems());
     EXPECT_EQ(1, driver.ListSelection());
     EXPECT_EQ(dir / L"src.bin", driver.Text(IDC_SOURCE_FILE));
