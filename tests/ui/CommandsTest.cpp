@@ -206,7 +206,17 @@ TEST(SeparateCommand, RefusedSeparateKeepsTheListAndItsDirectory)
     EXPECT_EQ(names, driver.ListItems());
     EXPECT_TRUE(BlocksOnDisk(b, L"other").empty());
 
-    // The list still names A's blocks, so a merge rebuilds A's source.
+    // The list still names A's blocks: a result that is one of them, spelt in
+    // other letter case, is refused and kept; another result rebuilds A's source.
+    driver.SetText(IDC_RESULT_FILE, a / L"DOC_00001.BIN");
+    driver.Click(IDC_MERGE);
+    ASSERT_TRUE(driver.Sync());
+    EXPECT_EQ(kResultIsListed, TakeJobBox(driver, kErrorCaption));
+    ASSERT_TRUE(driver.WaitIdle());
+    EXPECT_TRUE(NoBox());
+    ExpectEmptyBar(driver);
+    EXPECT_TRUE(SameBytes(a / names[1], 0, a / L"doc.bin", kMiB, kMiB))
+        << "the block was overwritten";
     driver.SetText(IDC_RESULT_FILE, b / L"joined.bin");
     EXPECT_EQ(kMerged, RunJob(driver, IDC_MERGE));
     EXPECT_TRUE(SameFiles(a / L"doc.bin", b / L"joined.bin"));
@@ -221,25 +231,6 @@ TEST(MergeCommand, RefusesWithoutResultFirstThenWithoutFiles)
     driver.SetText(IDC_RESULT_FILE, dir / L"out.bin");
     ExpectRefusal(driver, IDC_MERGE, kNoMergeFiles);
     EXPECT_FALSE(FileExists(dir / L"out.bin")) << "a refused merge writes nothing";
-}
-
-TEST(MergeCommand, AResultThatIsOneOfTheListedFilesIsRefusedAndKept)
-{
-    TempDir dir;
-    MainDialogDriver driver;
-    const Names names = SeparateInMiB(driver, dir, L"keep", 2 * kMiB + 9);
-
-    // The second block, spelt in other letter case.
-    driver.SetText(IDC_RESULT_FILE, dir / L"KEEP_00001.BIN");
-    driver.Click(IDC_MERGE);
-    ASSERT_TRUE(driver.Sync());
-    EXPECT_EQ(kResultIsListed, TakeJobBox(driver, kErrorCaption));
-    ASSERT_TRUE(driver.WaitIdle());
-    EXPECT_TRUE(NoBox());
-    ExpectEmptyBar(driver);
-    EXPECT_TRUE(SameBytes(dir / names[1], 0, dir / L"keep.bin", kMiB, kMiB))
-        << "the block was overwritten";
-    EXPECT_EQ(kMiB, FileSizeOf(dir / names[1]));
 }
 
 // ------------------------------------------------------------- merge order
@@ -277,36 +268,6 @@ TEST(MergeCommand, UpAndDownBeforeMergeChangeTheOrderOfTheResult)
 }
 
 // --------------------------------------------------------------- stopping
-
-TEST(CancelCommand, CancelOfTheSeparateGroupStopsALongSeparation)
-{
-    const BigSource big(480, 21);
-    MainDialogDriver driver;
-    StartSeparate(driver, big.path, L"1", kMegabytes);
-    ASSERT_TRUE(WaitForListItems(driver, 3));
-    driver.Click(IDC_CANCEL_SEPARATE);
-    ASSERT_NO_FATAL_FAILURE(ExpectStoppedQuietly(driver));
-    // The blocks listed are whole; on disk at most one more, still empty.
-    const Names listed = driver.ListItems();
-    EXPECT_GE(listed.size(), 3u);
-    EXPECT_LT(listed.size(), static_cast<size_t>(big.blocks)) << "the job was not stopped";
-    EXPECT_TRUE(SourceBlocks(big.dir.Path(), L"big", L".bin", kMiB).AreWhole(listed));
-    Names onDisk = BlocksOnDisk(big.dir, L"big");
-    if (onDisk.size() == listed.size() + 1) {
-        EXPECT_EQ(0u, FileSizeOf(big.dir / onDisk.back())) << "the block under way";
-        onDisk.pop_back();
-    }
-    EXPECT_EQ(listed, onDisk);
-
-    // Cancel with no job does nothing; the next job runs to its end.
-    driver.Click(IDC_CANCEL_SEPARATE);
-    driver.Click(IDC_CANCEL_MERGE);
-    ASSERT_TRUE(driver.Sync());
-    SetBlockSize(driver, L"200", kMegabytes);
-    EXPECT_EQ(kSeparated, RunJob(driver, IDC_SEPARATE));
-    EXPECT_EQ(BlockNames(L"big", L".bin", 3), driver.ListItems());
-    EXPECT_TRUE(SameBytes(big.dir / L"big_00002.bin", 0, big.path, 400 * kMiB, 80 * kMiB));
-}
 
 // A separation into small blocks hands over names faster than a window could
 // draw each. Held while half the blocks are written, the window finds them
@@ -436,7 +397,24 @@ TEST(CancelCommand, EachCancelStopsOnlyAJobOfItsOwnGroupAndExitStopsAny)
     ChooseSource(driver, big.path, L"1", kMegabytes);
     driver.SetText(IDC_RESULT_FILE, result);
 
-    // Cancel of the merge group during a separation: nothing happens.
+    // Cancel of the separate group during a separation stops it: the blocks
+    // listed are whole; on disk at most one more, still empty.
+    driver.Click(IDC_SEPARATE);
+    ASSERT_TRUE(WaitForListItems(driver, 3));
+    driver.Click(IDC_CANCEL_SEPARATE);
+    ASSERT_NO_FATAL_FAILURE(ExpectStoppedQuietly(driver));
+    const Names listed = driver.ListItems();
+    EXPECT_LT(listed.size(), static_cast<size_t>(big.blocks)) << "the job was not stopped";
+    EXPECT_TRUE(SourceBlocks(big.dir.Path(), L"big", L".bin", kMiB).AreWhole(listed));
+    Names onDisk = BlocksOnDisk(big.dir, L"big");
+    if (onDisk.size() == listed.size() + 1) {
+        EXPECT_EQ(0u, FileSizeOf(big.dir / onDisk.back())) << "the block under way";
+        onDisk.pop_back();
+    }
+    EXPECT_EQ(listed, onDisk);
+
+    // Cancel of the merge group during a separation: nothing happens; the
+    // separation writes its blocks over those of the one stopped.
     driver.Click(IDC_SEPARATE);
     ASSERT_TRUE(WaitForListItems(driver, 2));
     driver.Click(IDC_CANCEL_MERGE);
