@@ -32,7 +32,7 @@ RECT ClientRectOf(HWND dialog, HWND control)
     return rect;
 }
 
-// The group box that holds control; empty when none does.
+// The group box that holds control id; empty when none does.
 RECT GroupAround(HWND dialog, int id)
 {
     const RECT inner = ClientRectOf(dialog, ::GetDlgItem(dialog, id));

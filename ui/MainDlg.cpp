@@ -7,8 +7,7 @@
 
 #include "ui/AboutDlg.h"
 
-// The message in which the shell hands a drop's file list over to a window of
-// another integrity level; the SDK's headers do not name it.
+// A message of the shell's drag and drop that the SDK's headers do not name.
 constexpr UINT WM_COPYGLOBALDATA = 0x0049;
 
 LRESULT CMainDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
@@ -39,9 +38,8 @@ LRESULT CMainDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
     // Files dropped from the shell come as WM_DROPFILES (Drop.cpp).
     ::DragAcceptFiles(m_hWnd, TRUE);
     // The shell runs at the user's level: let its word through when this
-    // program runs with more rights. A drop across that line needs
-    // WM_DROPFILES and the messages that carry its file list over
-    // (WM_COPYDATA, WM_COPYGLOBALDATA).
+    // program runs with more rights. Its drops are refused unless
+    // WM_DROPFILES, WM_COPYDATA and WM_COPYGLOBALDATA are let through too.
     if (CTaskbarProgress::ButtonCreatedMessage() != 0)
         ::ChangeWindowMessageFilterEx(m_hWnd, CTaskbarProgress::ButtonCreatedMessage(),
                                       MSGFLT_ALLOW, nullptr);

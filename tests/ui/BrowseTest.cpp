@@ -49,8 +49,7 @@ HGLOBAL DropFiles(const MainDialogDriver& driver, int id, const Names& paths)
     std::wstring list;
     for (const std::wstring& path : paths)
         list += path + L'\0';
-    HGLOBAL drop = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
-                                 sizeof(DROPFILES) + (list.size() + 1) * sizeof(wchar_t));
+    HGLOBAL drop = ::GlobalAlloc(GHND, sizeof(DROPFILES) + (list.size() + 1) * sizeof(wchar_t));
     auto* files = static_cast<DROPFILES*>(::GlobalLock(drop));
     RECT at;
     ::GetWindowRect(driver.Item(id), &at);
