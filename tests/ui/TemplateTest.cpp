@@ -79,8 +79,9 @@ void ExpectLiveDialog(HWND dialog, const wchar_t* title, const std::vector<Contr
         ::GetClassNameW(children[i], className, 64);
         EXPECT_EQ(0, lstrcmpiW(want[i].className, className)) << Narrow(className);
         EXPECT_EQ(want[i].id, ::GetDlgCtrlID(children[i]));
-        if (want[i].title != nullptr)
+        if (want[i].title != nullptr) {
             EXPECT_EQ(want[i].title, WindowText(children[i]));
+        }
         EXPECT_TRUE(::IsWindowVisible(children[i]));
         EXPECT_TRUE(::IsWindowEnabled(children[i]));
         ::GetWindowRect(children[i], &rects[i]);
