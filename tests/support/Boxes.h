@@ -12,6 +12,8 @@
 // Captions.
 inline const std::wstring kErrorCaption = L"Error";
 inline const std::wstring kNoticeCaption = L"Notice";
+// A job's question, which has Yes and No (the window has the same caption).
+inline const std::wstring kQuestionCaption = L"Kestrane";
 
 // The commands' refusals.
 inline const std::wstring kNoSource = L"You don't select file to separate!";

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,7 +18,12 @@
 //   "item NAME"   WM_ADD_MERGE_ITEM, with the name taken off the file list
 //   "end separate" / "end merge"          the end messages
 //   "box CAPTION: TEXT"                   a message box, dismissed with OK
+//   "ask TEXT"    a job's question, in its place among the posts, answered
+//                 job.m_bAnswerYes
 using Events = std::vector<std::wstring>;
+
+// Posted by the job as it asks (the recorder's own message).
+constexpr UINT WM_JOB_ASKED = WM_APP + 1;
 
 inline std::wstring BoxEvent(const std::wstring& caption, const std::wstring& text)
 {
@@ -28,8 +34,9 @@ inline std::wstring NoticeBox(const std::wstring& text) { return BoxEvent(kNotic
 
 // A job-control block whose poll points can see a cancel at an exact poll,
 // whose flushes and closes of written files can fail at an exact call (from
-// 1), as on a disk that goes away, and which can alter every file identity
-// it takes, as a file system with no file index or volume serial gives them.
+// 1), as on a disk that goes away, which can alter every file identity it
+// takes, as a file system with no file index or volume serial gives them,
+// and which answers its questions itself.
 class CTestJob : public CJobControl {
 public:
     int m_nCancelAtPoll = 0;
@@ -44,6 +51,8 @@ public:
     std::vector<EXECUTION_STATE> m_executionStates;
     std::atomic<EXECUTION_STATE> m_nExecutionState{0};
     bool m_bFailExecutionState = false;
+    bool m_bAnswerYes = true;
+    std::deque<std::wstring> m_questions;  // asked, not yet recorded; under m_lock
 
 protected:
     bool CancelRequested() override
@@ -72,6 +81,13 @@ protected:
         if (m_alterIdentity)
             m_alterIdentity(path, identity);
         return identity;
+    }
+    bool AskUser(const CString& text) override
+    {
+        CLock lock(m_lock);
+        m_questions.push_back(text);
+        PostToWindow(WM_JOB_ASKED, 0, 0);
+        return m_bAnswerYes;
     }
 };
 

@@ -206,7 +206,16 @@ TEST(SeparateCommand, RefusedSeparateKeepsTheListAndItsDirectory)
     EXPECT_EQ(names, driver.ListItems());
     EXPECT_TRUE(BlocksOnDisk(b, L"other").empty());
 
-    // The list still names A's blocks, so a merge rebuilds A's source.
+    // The list still names A's blocks: a merge onto one of them, spelt in
+    // other letter case, is refused and leaves it whole; a merge elsewhere
+    // rebuilds A's source.
+    driver.SetText(IDC_RESULT_FILE, a / L"DOC_00001.BIN");
+    driver.Click(IDC_MERGE);
+    ASSERT_TRUE(driver.Sync());
+    EXPECT_EQ(kResultIsListed, TakeJobBox(driver, kErrorCaption));
+    ASSERT_TRUE(driver.WaitIdle());
+    ExpectEmptyBar(driver);
+    EXPECT_TRUE(SameBytes(a / names[1], 0, a / L"doc.bin", kMiB, kMiB)) << "the block was overwritten";
     driver.SetText(IDC_RESULT_FILE, b / L"joined.bin");
     EXPECT_EQ(kMerged, RunJob(driver, IDC_MERGE));
     EXPECT_TRUE(SameFiles(a / L"doc.bin", b / L"joined.bin"));
@@ -223,25 +232,6 @@ TEST(MergeCommand, RefusesWithoutResultFirstThenWithoutFiles)
     EXPECT_FALSE(FileExists(dir / L"out.bin")) << "a refused merge writes nothing";
 }
 
-TEST(MergeCommand, AResultThatIsOneOfTheListedFilesIsRefusedAndKept)
-{
-    TempDir dir;
-    MainDialogDriver driver;
-    const Names names = SeparateInMiB(driver, dir, L"keep", 2 * kMiB + 9);
-
-    // The second block, spelt in other letter case.
-    driver.SetText(IDC_RESULT_FILE, dir / L"KEEP_00001.BIN");
-    driver.Click(IDC_MERGE);
-    ASSERT_TRUE(driver.Sync());
-    EXPECT_EQ(kResultIsListed, TakeJobBox(driver, kErrorCaption));
-    ASSERT_TRUE(driver.WaitIdle());
-    EXPECT_TRUE(NoBox());
-    ExpectEmptyBar(driver);
-    EXPECT_TRUE(SameBytes(dir / names[1], 0, dir / L"keep.bin", kMiB, kMiB))
-        << "the block was overwritten";
-    EXPECT_EQ(kMiB, FileSizeOf(dir / names[1]));
-}
-
 // ------------------------------------------------------------- merge order
 
 TEST(MergeCommand, UpAndDownBeforeMergeChangeTheOrderOfTheResult)
@@ -253,27 +243,32 @@ TEST(MergeCommand, UpAndDownBeforeMergeChangeTheOrderOfTheResult)
     const Names names = SeparateInMiB(driver, dir, L"three", 2 * kMiB + 100);
     ASSERT_EQ(2, driver.ListSelection());
 
-    // The last block to the top: 2, 0, 1.
+    // The last block to the top: 2, 0, 1. The merge first asks in its own
+    // box, naming the block now out of place, No the default: No writes
+    // nothing, Yes merges the list as it stands.
     driver.Click(IDC_UP);
     driver.Click(IDC_UP);
     ASSERT_TRUE(driver.Sync());
     ASSERT_EQ((Names{names[2], names[0], names[1]}), driver.ListItems());
     driver.SetText(IDC_RESULT_FILE, result);
-    EXPECT_EQ(kMerged, RunJob(driver, IDC_MERGE));
+    for (int answer : {IDNO, IDYES}) {
+        driver.Click(IDC_MERGE);
+        ASSERT_TRUE(driver.Sync());
+        const ShownBox box = WaitForBox(kQuestionCaption);
+        ASSERT_TRUE(box);
+        EXPECT_EQ(L"three_00000.bin is out of order in the list. Merge anyway?", box.text);
+        const LONG no = ::GetWindowLongW(::GetDlgItem(box.window, IDNO), GWL_STYLE);
+        EXPECT_EQ(BS_DEFPUSHBUTTON, no & BS_TYPEMASK) << "No is not the default button";
+        ASSERT_TRUE(PressButton(box.window, answer));
+        if (answer == IDYES) {
+            EXPECT_EQ(kMerged, TakeJobBox(driver, kNoticeCaption));
+        }
+        ASSERT_TRUE(driver.WaitIdle());
+        EXPECT_EQ(answer == IDYES, FileExists(result));
+    }
     ASSERT_EQ(2 * kMiB + 100, FileSizeOf(result));
     EXPECT_TRUE(SameBytes(result, 0, source, 2 * kMiB, 100));
     EXPECT_TRUE(SameBytes(result, 100, source, 0, 2 * kMiB));
-
-    // Block 0 one down: 2, 1, 0.
-    driver.SendToItem(IDC_MERGE_LIST, LB_SETCURSEL, 1);
-    driver.Click(IDC_DOWN);
-    ASSERT_TRUE(driver.Sync());
-    ASSERT_EQ((Names{names[2], names[1], names[0]}), driver.ListItems());
-    EXPECT_EQ(kMerged, RunJob(driver, IDC_MERGE));
-    ASSERT_EQ(2 * kMiB + 100, FileSizeOf(result));
-    EXPECT_TRUE(SameBytes(result, 0, source, 2 * kMiB, 100));
-    EXPECT_TRUE(SameBytes(result, 100, source, kMiB, kMiB));
-    EXPECT_TRUE(SameBytes(result, 100 + kMiB, source, 0, kMiB));
 }
 
 // --------------------------------------------------------------- stopping
