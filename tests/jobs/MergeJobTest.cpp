@@ -99,6 +99,7 @@ TEST(MergeJob, AsksAboutTheFirstFlawOfABlockListBeforeWriting)
         const wchar_t* name;
         int size;
     } files[] = {{L"r.pdf", 10}, {L"r_00000.pdf", 4}, {L"r_00001.pdf", 4}, {L"r_00002.pdf", 2},
+                 {L"r_000001.pdf", 4},
                  {L"t_00000.dat", 4}, {L"t_00001.dat", 3}, {L"t_00002.dat", 4},
                  {L"v_00000.dat", 4}, {L"v_00001.dat", 5}, {L"v_00002.dat", 1},
                  {L"log_20240101.txt", 4}, {L"log_20240102.txt", 4}, {L"log_20240104.txt", 4}};
@@ -124,7 +125,10 @@ TEST(MergeJob, AsksAboutTheFirstFlawOfABlockListBeforeWriting)
          L"r_00002.pdf is missing from the list. Merge anyway?"},
         {"the source among its blocks", {L"r.pdf", r0, r1, r2},
          L"r.pdf is not one of the blocks r_NNNNN.pdf. Merge anyway?"},
+        {"six digits with a leading zero", {r0, L"r_000001.pdf", r2},
+         L"r_000001.pdf is not one of the blocks r_NNNNN.pdf. Merge anyway?"},
         {"dated names", {L"log_20240101.txt", L"log_20240102.txt", L"log_20240104.txt"}, L""},
+        {"half of them blocks", {r0, L"log_20240101.txt"}, L""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
