@@ -133,9 +133,10 @@ BlockListProblem FindBlockListProblem(const std::deque<CString>& names,
             continue;
         if (!blockSize)
             blockSize = sizes[i];
-        else if (i + 1 < count && *sizes[i] != *blockSize)
-            return {static_cast<UINT>(*sizes[i] < *blockSize ? IDS_BLOCK_SMALLER : IDS_BLOCK_LARGER),
-                    names[i], {}};
+        else if (i + 1 < count && *sizes[i] < *blockSize)
+            return {IDS_BLOCK_SMALLER, names[i], {}};
+        else if (i + 1 < count && *sizes[i] > *blockSize)
+            return {IDS_BLOCK_LARGER, names[i], {}};
     }
 
     // A last block as large as the first may have had blocks after it.

@@ -6,6 +6,7 @@
 
 #include "app/Handles.h"
 #include "jobs/SystemPath.h"
+#include "support/Blocks.h"
 #include "support/JobRunner.h"
 #include "support/Snapshots.h"
 #include "support/TestFiles.h"
@@ -95,48 +96,44 @@ TEST(MergeJob, CancelAtEachPassKeepsWhatWasWritten)
 TEST(MergeJob, AsksAboutTheFirstFlawOfABlockListBeforeWriting)
 {
     TempDir dir;
-    const struct {
-        const wchar_t* name;
-        int size;
-    } files[] = {{L"r.pdf", 10}, {L"r_00000.pdf", 4}, {L"r_00001.pdf", 4}, {L"r_00002.pdf", 2},
-                 {L"r_000001.pdf", 4},
-                 {L"t_00000.dat", 4}, {L"t_00001.dat", 3}, {L"t_00002.dat", 4},
-                 {L"v_00000.dat", 4}, {L"v_00001.dat", 5}, {L"v_00002.dat", 1},
-                 {L"log_20240101.txt", 4}, {L"log_20240102.txt", 4}, {L"log_20240104.txt", 4}};
-    for (const auto& f : files)
-        WriteBytes(dir / f.name, MakeBytes(f.size, f.size));
-    const std::wstring r0 = L"r_00000.pdf", r1 = L"r_00001.pdf", r2 = L"r_00002.pdf";
+    using Names = std::vector<std::wstring>;
+    const Names r = BlockNames(L"r", L".pdf", 3), t = BlockNames(L"t", L".dat", 3);
+    const Names v = BlockNames(L"v", L".dat", 3), dated = {L"log_20240101.txt", L"log_20240301.txt"};
+    // r's last block short, t's middle one cut short, v's middle one longer.
+    const Names files[] = {r, t, v, dated, {L"r.pdf", L"r_000001.pdf"}};
+    const std::vector<int> sizes[] = {{4, 4, 2}, {4, 3, 4}, {4, 5, 1}, {4, 4}, {10, 4}};
+    for (size_t f = 0; f < std::size(files); ++f)
+        for (size_t i = 0; i < files[f].size(); ++i)
+            WriteBytes(dir / files[f][i], MakeBytes(sizes[f][i], 7));
     const struct {
         const char* what;
-        std::vector<std::wstring> names;
+        Names names;
         std::wstring question;  // empty: none
     } cases[] = {
-        {"whole and in order", {r0, r1, r2}, L""},
-        {"in other letter case", {r0, L"R_00001.PDF", r2}, L""},
-        {"a gap", {r0, r2}, L"r_00001.pdf is missing from the list. Merge anyway?"},
-        {"a block twice", {r0, r1, r1, r2}, L"r_00001.pdf is in the list twice. Merge anyway?"},
-        {"out of order", {r1, r0, r2}, L"r_00000.pdf is out of order in the list. Merge anyway?"},
-        {"not from 0", {r1, r2}, L"r_00000.pdf is missing from the list. Merge anyway?"},
-        {"a short block in the middle", {L"t_00000.dat", L"t_00001.dat", L"t_00002.dat"},
-         L"t_00001.dat is smaller than the blocks before it. Merge anyway?"},
-        {"a long one", {L"v_00000.dat", L"v_00001.dat", L"v_00002.dat"},
-         L"v_00001.dat is larger than the blocks before it. Merge anyway?"},
-        {"a full last block, the next in the folder", {r0, r1},
-         L"r_00002.pdf is missing from the list. Merge anyway?"},
-        {"the source among its blocks", {L"r.pdf", r0, r1, r2},
-         L"r.pdf is not one of the blocks r_NNNNN.pdf. Merge anyway?"},
-        {"six digits with a leading zero", {r0, L"r_000001.pdf", r2},
-         L"r_000001.pdf is not one of the blocks r_NNNNN.pdf. Merge anyway?"},
-        {"dated names", {L"log_20240101.txt", L"log_20240102.txt", L"log_20240104.txt"}, L""},
-        {"half of them blocks", {r0, L"log_20240101.txt"}, L""},
+        {"whole and in order", r, L""},
+        {"in other letter case", {r[0], L"R_00001.PDF", r[2]}, L""},
+        {"a gap", {r[0], r[2]}, L"r_00001.pdf is missing from the list."},
+        {"a block twice", {r[0], r[1], r[1], r[2]}, L"r_00001.pdf is in the list twice."},
+        {"out of order", {r[1], r[0], r[2]}, L"r_00000.pdf is out of order in the list."},
+        {"not from 0", {r[1], r[2]}, L"r_00000.pdf is missing from the list."},
+        {"a short block in the middle", t, L"t_00001.dat is smaller than the blocks before it."},
+        {"a longer one", v, L"v_00001.dat is larger than the blocks before it."},
+        {"full last block, next one there", {r[0], r[1]}, L"r_00002.pdf is missing from the list."},
+        {"the source among its blocks", {L"r.pdf", r[0], r[1], r[2]},
+         L"r.pdf is not one of the blocks r_NNNNN.pdf."},
+        {"six digits and a leading zero", {r[0], L"r_000001.pdf", r[2]},
+         L"r_000001.pdf is not one of the blocks r_NNNNN.pdf."},
+        {"dated names", dated, L""},
+        {"half of them blocks", {r[0], dated[0]}, L""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         WriteBytes(dir / L"out", MakeBytes(30, 3));
         JobRunner runner;
         runner.SetMerge(dir.Path(), c.names, dir / L"out");
-        const Events asked = c.question.empty() ? Events{} : Events{L"ask " + c.question};
-        if (!c.question.empty()) {
+        const Events asked =
+            c.question.empty() ? Events{} : Events{L"ask " + c.question + L" Merge anyway?"};
+        if (!asked.empty()) {
             const Snapshot before = TakeSnapshot(dir.Path());
             runner.job.m_bAnswerYes = false;
             EXPECT_EQ(asked, runner.Run(JOB_MERGE));
@@ -144,8 +141,8 @@ TEST(MergeJob, AsksAboutTheFirstFlawOfABlockListBeforeWriting)
             runner.job.m_bAnswerYes = true;
         }
         Events merged = asked;
-        merged.insert(merged.end(), {L"range 1 " + std::to_wstring(c.names.size()), kSuccess,
-                                     L"end merge"});
+        merged.insert(merged.end(),
+                      {L"range 1 " + std::to_wstring(c.names.size()), kSuccess, L"end merge"});
         EXPECT_EQ(merged, WithoutPositions(runner.Run(JOB_MERGE)));
         EXPECT_EQ(Joined(dir, c.names), ReadBytes(dir / L"out"));
     }

@@ -18,12 +18,10 @@
 //   "item NAME"   WM_ADD_MERGE_ITEM, with the name taken off the file list
 //   "end separate" / "end merge"          the end messages
 //   "box CAPTION: TEXT"                   a message box, dismissed with OK
-//   "ask TEXT"    a job's question, in its place among the posts, answered
-//                 job.m_bAnswerYes
+//   "ask TEXT"    a job's question, in its place among the posts, answered m_bAnswerYes
 using Events = std::vector<std::wstring>;
 
-// Posted by the job as it asks (the recorder's own message).
-constexpr UINT WM_JOB_ASKED = WM_APP + 1;
+constexpr UINT WM_JOB_ASKED = WM_APP + 1;  // posted as the job asks
 
 inline std::wstring BoxEvent(const std::wstring& caption, const std::wstring& text)
 {

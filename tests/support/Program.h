@@ -28,13 +28,9 @@ public:
     // Kills the process at once and waits until it has gone.
     void Kill();
 
-    // This copy's boxes: as FindBox, WaitForBox and TakeBox for its process;
-    // a wait also ends when the program has.
+    // This copy's boxes: as FindBox and TakeBox for its process; a wait also
+    // ends when the program has.
     ShownBox FindBox() const { return ::FindBox(m_process.dwProcessId); }
-    ShownBox WaitForBox(const std::wstring& caption, DWORD timeoutMs = kLongJobMs) const
-    {
-        return ::WaitForBox(caption, timeoutMs, [this] { return Ended(); }, m_process.dwProcessId);
-    }
     std::wstring TakeBox(const std::wstring& caption, DWORD timeoutMs = kLongJobMs) const
     {
         return ::TakeBox(caption, timeoutMs, [this] { return Ended(); }, m_process.dwProcessId);

@@ -34,8 +34,8 @@ void SetBlockSize(const MainDialogDriver& driver, const std::wstring& text, bool
 void ChooseSource(const MainDialogDriver& driver, const std::wstring& source,
                   const std::wstring& text, bool megabytes)
 {
-    driver.SetText(IDC_SOURCE_FILE, source);
-    SetBlockSize(driver, text, megabytes);
+    driver.ChooseSeparation(source, text, megabytes ? IDC_MBYTE : IDC_KBYTE);
+    ASSERT_TRUE(driver.Sync());
 }
 
 // Clicks Separate for source in blocks of text, the job left running.
@@ -215,7 +215,7 @@ TEST(SeparateCommand, RefusedSeparateKeepsTheListAndItsDirectory)
     EXPECT_EQ(kResultIsListed, TakeJobBox(driver, kErrorCaption));
     ASSERT_TRUE(driver.WaitIdle());
     ExpectEmptyBar(driver);
-    EXPECT_TRUE(SameBytes(a / names[1], 0, a / L"doc.bin", kMiB, kMiB)) << "the block was overwritten";
+    EXPECT_TRUE(SameBytes(a / names[1], 0, a / L"doc.bin", kMiB, kMiB)) << "block overwritten";
     driver.SetText(IDC_RESULT_FILE, b / L"joined.bin");
     EXPECT_EQ(kMerged, RunJob(driver, IDC_MERGE));
     EXPECT_TRUE(SameFiles(a / L"doc.bin", b / L"joined.bin"));
@@ -272,36 +272,6 @@ TEST(MergeCommand, UpAndDownBeforeMergeChangeTheOrderOfTheResult)
 }
 
 // --------------------------------------------------------------- stopping
-
-TEST(CancelCommand, CancelOfTheSeparateGroupStopsALongSeparation)
-{
-    const BigSource big(480, 21);
-    MainDialogDriver driver;
-    StartSeparate(driver, big.path, L"1", kMegabytes);
-    ASSERT_TRUE(WaitForListItems(driver, 3));
-    driver.Click(IDC_CANCEL_SEPARATE);
-    ASSERT_NO_FATAL_FAILURE(ExpectStoppedQuietly(driver));
-    // The blocks listed are whole; on disk at most one more, still empty.
-    const Names listed = driver.ListItems();
-    EXPECT_GE(listed.size(), 3u);
-    EXPECT_LT(listed.size(), static_cast<size_t>(big.blocks)) << "the job was not stopped";
-    EXPECT_TRUE(SourceBlocks(big.dir.Path(), L"big", L".bin", kMiB).AreWhole(listed));
-    Names onDisk = BlocksOnDisk(big.dir, L"big");
-    if (onDisk.size() == listed.size() + 1) {
-        EXPECT_EQ(0u, FileSizeOf(big.dir / onDisk.back())) << "the block under way";
-        onDisk.pop_back();
-    }
-    EXPECT_EQ(listed, onDisk);
-
-    // Cancel with no job does nothing; the next job runs to its end.
-    driver.Click(IDC_CANCEL_SEPARATE);
-    driver.Click(IDC_CANCEL_MERGE);
-    ASSERT_TRUE(driver.Sync());
-    SetBlockSize(driver, L"200", kMegabytes);
-    EXPECT_EQ(kSeparated, RunJob(driver, IDC_SEPARATE));
-    EXPECT_EQ(BlockNames(L"big", L".bin", 3), driver.ListItems());
-    EXPECT_TRUE(SameBytes(big.dir / L"big_00002.bin", 0, big.path, 400 * kMiB, 80 * kMiB));
-}
 
 // A separation into small blocks hands over names faster than a window could
 // draw each. Held while half the blocks are written, the window finds them
@@ -430,6 +400,26 @@ TEST(CancelCommand, EachCancelStopsOnlyAJobOfItsOwnGroupAndExitStopsAny)
     MainDialogDriver driver;
     ChooseSource(driver, big.path, L"1", kMegabytes);
     driver.SetText(IDC_RESULT_FILE, result);
+
+    // Cancel of the separate group stops a separation: the blocks listed are
+    // whole; on disk at most one more, still empty. Then, with no job, both
+    // Cancels do nothing.
+    driver.Click(IDC_SEPARATE);
+    ASSERT_TRUE(WaitForListItems(driver, 3));
+    driver.Click(IDC_CANCEL_SEPARATE);
+    ASSERT_NO_FATAL_FAILURE(ExpectStoppedQuietly(driver));
+    const Names listed = driver.ListItems();
+    EXPECT_LT(listed.size(), static_cast<size_t>(big.blocks)) << "the job was not stopped";
+    EXPECT_TRUE(SourceBlocks(big.dir.Path(), L"big", L".bin", kMiB).AreWhole(listed));
+    Names onDisk = BlocksOnDisk(big.dir, L"big");
+    if (onDisk.size() == listed.size() + 1) {
+        EXPECT_EQ(0u, FileSizeOf(big.dir / onDisk.back())) << "the block under way";
+        onDisk.pop_back();
+    }
+    EXPECT_EQ(listed, onDisk);
+    driver.Click(IDC_CANCEL_SEPARATE);
+    driver.Click(IDC_CANCEL_MERGE);
+    ASSERT_TRUE(driver.Sync());
 
     // Cancel of the merge group during a separation: nothing happens.
     driver.Click(IDC_SEPARATE);
