@@ -109,9 +109,9 @@ BlockListProblem FindBlockListProblem(const std::deque<CString>& names,
     const BlockNameParts parts = {model.substr(0, modelRead.stemLength),
                                   model.substr(modelRead.extension)};
 
-    // In list order, block `next` is the one due. A file that could not be
-    // opened has no size and is left out of the size rules (the merge stops
-    // at it).
+    // Walked in list order, next numbers the block due. A file that could
+    // not be opened has no size and is left out of the size rules (the merge
+    // stops at it); the first size known stands for the first block's.
     uint64_t next = 0;
     std::optional<uint64_t> blockSize;
     for (size_t i = 0; i < count; ++i) {
