@@ -32,9 +32,8 @@ inline std::wstring NoticeBox(const std::wstring& text) { return BoxEvent(kNotic
 
 // A job-control block whose poll points can see a cancel at an exact poll,
 // whose flushes and closes of written files can fail at an exact call (from
-// 1), as on a disk that goes away, which can alter every file identity it
-// takes, as a file system with no file index or volume serial gives them,
-// and which answers its questions itself.
+// 1), as on a disk that goes away, and which can alter every file identity
+// it takes, as a file system with no file index or volume serial gives them.
 class CTestJob : public CJobControl {
 public:
     int m_nCancelAtPoll = 0;
@@ -49,7 +48,7 @@ public:
     std::vector<EXECUTION_STATE> m_executionStates;
     std::atomic<EXECUTION_STATE> m_nExecutionState{0};
     bool m_bFailExecutionState = false;
-    bool m_bAnswerYes = true;
+    bool m_bAnswerYes = true;  // its answer to every question it asks
     std::deque<std::wstring> m_questions;  // asked, not yet recorded; under m_lock
 
 protected:

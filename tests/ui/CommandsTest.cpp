@@ -316,28 +316,6 @@ TEST(JobWindow, AClickIsAnsweredWhileAFastSeparationRuns)
     EXPECT_TRUE(driver.Object().m_fileList.empty());
 }
 
-// A fast separation that fails posts its end right behind its last block:
-// while its error box is up the list shows every finished block all the
-// same, the newest selected.
-TEST(JobWindow, AFastSeparationThatFailsListsEveryFinishedBlock)
-{
-    TempDir dir;
-    constexpr int kFailsAt = 300;
-    WriteBytes(dir / L"many.bin", MakeBytes(400 * 1024, 6));
-    const Names names = BlockNames(L"many", L".bin", kFailsAt);
-    ASSERT_TRUE(::CreateDirectoryW((dir / BlockName(L"many", L".bin", kFailsAt)).c_str(), nullptr));
-    MainDialogDriver driver;
-    StartSeparate(driver, dir / L"many.bin", L"1", kKilobytes);
-    const ShownBox box = WaitForBox(kErrorCaption, kLongJobMs);
-    ASSERT_TRUE(box);
-    EXPECT_EQ(kCantOpenBlock, box.text);
-    ASSERT_TRUE(driver.Sync());
-    ExpectNewestListed(driver, names);
-    ExpectEmptyBar(driver);
-    ASSERT_TRUE(DismissBox(box.window));
-    ASSERT_TRUE(driver.WaitIdle());
-}
-
 // Windows refuses a post to a thread whose queue holds 10,000 messages, as it
 // may while the window is stalled behind a fast job. A main window whose
 // job's posts of one message are refused: every one, or the first few.
@@ -356,12 +334,16 @@ public:
 };
 
 // No refused post loses a block or leaves the window mid-job (also when it
-// waited in a Cancel): every block listed in order, the bar emptied.
+// waited in a Cancel): every block listed in order, the bar emptied. A fast
+// separation that fails (none refused) posts its end right behind its last
+// block: while its error box is up the list shows every finished block all
+// the same, the newest selected, and the bar is empty.
 TEST(JobWindow, RefusedPostsLoseNoBlockAndTheEndStillComes)
 {
     TempDir dir;
     WriteBytes(dir / L"five.bin", MakeBytes(5 * 1024, 8));
-    const Names names = BlockNames(L"five", L".bin", 5);
+    WriteBytes(dir / L"many.bin", MakeBytes(400 * 1024, 6));
+    ASSERT_TRUE(::CreateDirectoryW((dir / L"many_00300.bin").c_str(), nullptr));
     const struct {
         const char* what;
         UINT refused;
@@ -372,17 +354,27 @@ TEST(JobWindow, RefusedPostsLoseNoBlockAndTheEndStillComes)
         {"every hand-over refused", WM_ADD_MERGE_ITEM, -1, false, 5},
         {"the end refused three times", WM_SEPARATE_END, 3, false, 4},
         {"every end refused, Cancel waiting for it", WM_SEPARATE_END, -1, true, 1},
+        {"none refused, block 300 a folder", 0, 0, false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
+        const bool fails = c.refused == 0;
+        const std::wstring stem = fails ? L"many" : L"five";
+        const Names names = BlockNames(stem, L".bin", fails ? 300 : 5);
         auto owned = std::make_unique<CRefusedPostsDlg>();
         CRefusedPostsDlg& dialog = *owned;
         dialog.refused = c.refused;
         dialog.refusedTries = c.refusedTries;
         MainDialogDriver driver(std::move(owned));
-        StartSeparate(driver, dir / L"five.bin", L"1", kKilobytes);
-        const ShownBox box = WaitForBox(kNoticeCaption, kLongJobMs);
+        StartSeparate(driver, dir / (stem + L".bin"), L"1", kKilobytes);
+        const ShownBox box = WaitForBox(fails ? kErrorCaption : kNoticeCaption, kLongJobMs);
         ASSERT_TRUE(box);
+        if (fails) {
+            EXPECT_EQ(kCantOpenBlock, box.text);
+            ASSERT_TRUE(driver.Sync());
+            ExpectNewestListed(driver, names);
+            ExpectEmptyBar(driver);
+        }
         if (c.cancelWhileBoxOpen)
             driver.Click(IDC_CANCEL_SEPARATE);
         ASSERT_TRUE(DismissBox(box.window));
