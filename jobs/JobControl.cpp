@@ -112,6 +112,11 @@ DWORD WINAPI CJobControl::JobThreadProc(LPVOID param)
     return static_cast<DWORD>(result);
 }
 
+bool CJobControl::AskUser(const CString& text)
+{
+    return AskYesNo(IDS_PRODUCT_NAME, text, nullptr, JOB_BOX_STYLE);
+}
+
 // The end draws the list and empties the bar, so it must arrive; but a
 // window that waits in Cancel or Exit would never make room for it
 // (WorkerMessages.h).

@@ -82,6 +82,9 @@ protected:
     }
     // What makes the file at path the file it is (see FileIdentity).
     virtual FileIdentity IdentifyFile(const CString& path) { return GetFileIdentity(path); }
+    // Asks the user text in a job's box (Yes and No, No the default; see
+    // AskYesNo) and returns once it is answered: true for Yes.
+    virtual bool AskUser(const CString& text);
 
 private:
     enum class CopyResult { Done, Cancelled, ReadFailed, WriteFailed };

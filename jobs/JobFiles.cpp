@@ -48,18 +48,19 @@ CString GetFinalPath(HANDLE file, const CString& path)
 
 } // namespace
 
-uint64_t GetFileSize64(const CString& path, HANDLE file)
+uint64_t GetFileSize64(HANDLE file)
 {
-    CHandle opened;
-    if (file == INVALID_HANDLE_VALUE) {
-        opened.Attach(OpenForReading(path));
-        if (!opened.IsValid())
-            return 0;
-        file = opened;
-    }
     DWORD high = 0;
     DWORD low = ::GetFileSize(file, &high);
     return (static_cast<uint64_t>(high) << 32) | low;
+}
+
+std::optional<uint64_t> GetReadableFileSize(const CString& path)
+{
+    CHandle file(OpenForReading(path));
+    if (!file.IsValid())
+        return std::nullopt;
+    return GetFileSize64(file);
 }
 
 HANDLE OpenForReading(const CString& path)

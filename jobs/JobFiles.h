@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 
 #include "app/Strings.h"
 
@@ -16,9 +17,12 @@ constexpr uint64_t ChunkCount(uint64_t size)
     return size == 0 ? 0 : (size - 1) / TRANSFER_CHUNK + 1;
 }
 
-// The 64-bit size of the open file, or, given INVALID_HANDLE_VALUE, of the
-// file at path (0 when it can't be opened).
-uint64_t GetFileSize64(const CString& path, HANDLE file);
+// The 64-bit size of the open file.
+uint64_t GetFileSize64(HANDLE file);
+
+// The size of the file at path, opened once as OpenForReading opens it; none
+// when it can't be opened.
+std::optional<uint64_t> GetReadableFileSize(const CString& path);
 
 // Opens path for reading; others may read it too, nobody may write it.
 HANDLE OpenForReading(const CString& path);

@@ -2,9 +2,12 @@
 // end and in list order into the result file m_strJobPath.
 #include <memory>
 #include <new>
+#include <optional>
+#include <vector>
 
 #include "app/Handles.h"
 #include "app/MessageBoxes.h"
+#include "jobs/BlockList.h"
 #include "jobs/JobControl.h"
 #include "jobs/JobFiles.h"
 #include "jobs/Progress.h"
@@ -25,6 +28,29 @@ int CJobControl::RunMergeJob()
         }
     }
 
+    // Sizing pass: one open of each file gives its size, or tells that it
+    // can't be opened (it counts nothing here; the merge pass stops at it).
+    std::vector<std::optional<uint64_t>> sizes;
+    uint64_t total = 0;
+    for (const CString& name : m_fileList) {
+        if (CancelRequested())
+            return 0;
+        sizes.push_back(GetReadableFileSize(m_strListDir + name));
+        total += ChunkCount(sizes.back().value_or(0));
+    }
+
+    // Blocks of a separation picked by hand (the source taken with them, old
+    // blocks, a gap, a block twice or cut short) would merge into a wrong
+    // file: the user is asked before anything is written.
+    const BlockListProblem problem = FindBlockListProblem(
+        m_fileList, sizes, [this](const CString& name) { return PathExists(m_strListDir + name); });
+    if (problem.textId != 0 && !AskUser(FormatText(problem.textId, problem.name, problem.pattern)))
+        return 0;
+    // A cancel asked meanwhile (the window waits while the question is open)
+    // leaves the result as it was.
+    if (CancelRequested())
+        return 0;
+
     CHandle result(CreateOrTruncate(m_strJobPath));
     if (!result.IsValid()) {
         ShowError(IDS_OPEN_RESULT_FAILED, nullptr, JOB_BOX_STYLE);
@@ -35,14 +61,6 @@ int CJobControl::RunMergeJob()
         result.Close();
         ShowError(IDS_MERGE_FAILED, nullptr, JOB_BOX_STYLE);
         return 0;
-    }
-
-    // Sizing pass: a file that can't be opened counts nothing here.
-    uint64_t total = 0;
-    for (const CString& name : m_fileList) {
-        if (CancelRequested())
-            return 0;
-        total += ChunkCount(GetFileSize64(m_strListDir + name, INVALID_HANDLE_VALUE));
     }
     CProgress progress(*this);
     progress.PostRange(total);
@@ -60,7 +78,7 @@ int CJobControl::RunMergeJob()
             failure = IDS_OPEN_MERGED_FAILED;
             break;
         }
-        const CopyResult copied = CopyChunks(source, result, GetFileSize64(path, source),
+        const CopyResult copied = CopyChunks(source, result, GetFileSize64(source),
                                              buffer.get(), progress);
         if (!TakeCopyResult(copied, IDS_READ_MERGED_FAILED, IDS_WRITE_RESULT_FAILED, failure,
                             cancelled))

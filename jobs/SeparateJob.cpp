@@ -19,7 +19,7 @@ int CJobControl::RunSeparateJob()
         ShowError(IDS_OPEN_SOURCE_FAILED, nullptr, JOB_BOX_STYLE);
         return 0;
     }
-    const uint64_t size = GetFileSize64(m_strJobPath, source);
+    const uint64_t size = GetFileSize64(source);
     if (size == 0)
         return 0;
 

@@ -32,8 +32,9 @@
 // | WM_MERGE_END      | success (after its box is closed), | waiting, draws the     | 20 ms until the    |
 // |                   | failure (before its box), cancel;  | list, empties the bar  | window has it or is|
 // |                   | never before the range (a failure  | and the taskbar button | gone; not once a   |
-// |                   | to open, an empty source, a cancel |                        | cancel was asked:  |
-// |                   | while a merge sizes its files)     |                        | see below          |
+// |                   | to open, an empty source, a merge's|                        | cancel was asked:  |
+// |                   | question answered No, a cancel     |                        | see below          |
+// |                   | before a merge opens its result)   |                        |                    |
 //
 // m_fileList is the separation's hand-over queue, under m_lock, and the
 // merge's input, which the job reads without the lock: while a merge runs

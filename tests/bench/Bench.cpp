@@ -279,8 +279,7 @@ int MeasureWindow(const std::wstring& source, const std::wstring& result,
                   const std::wstring& megabytes)
 {
     MainDialogDriver driver;
-    driver.SetText(IDC_SOURCE_FILE, source);
-    driver.SetText(IDC_BLOCK_SIZE, megabytes);
+    driver.ChooseSeparation(source, megabytes, IDC_MBYTE);
     driver.SetText(IDC_RESULT_FILE, result);
     driver.Sync();
     const uint64_t block = static_cast<uint64_t>(_wtoi(megabytes.c_str())) << 20;
@@ -322,9 +321,7 @@ int MeasureScale(const std::wstring& root, const std::vector<std::wstring>& coun
         ::CreateDirectoryW(dir.c_str(), nullptr);
         WriteBigFile(dir + L"many.dat", blocks * 1024, static_cast<uint32_t>(blocks));
         MainDialogDriver driver;
-        driver.SetText(IDC_SOURCE_FILE, dir + L"many.dat");
-        driver.SetText(IDC_BLOCK_SIZE, L"1");
-        driver.Click(IDC_KBYTE);
+        driver.ChooseSeparation(dir + L"many.dat", L"1", IDC_KBYTE);
         driver.Sync();
         double seconds[2] = {}, ms[2] = {};
         Answers fresh; // the first pass's

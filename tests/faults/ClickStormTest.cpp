@@ -45,8 +45,7 @@ public:
         WriteBigFile(source, size, seed);
         AddBystanders(dir.Path(), L"big", L".bin");
         before = TakeSnapshot(dir.Path());
-        driver.SetText(IDC_SOURCE_FILE, source);
-        driver.SetText(IDC_BLOCK_SIZE, L"1");
+        driver.ChooseSeparation(source, L"1", IDC_MBYTE);
         EXPECT_TRUE(driver.Sync());
     }
 

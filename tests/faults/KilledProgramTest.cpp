@@ -12,7 +12,7 @@
 namespace {
 
 // The real program, told to separate a source big.bin of size bytes, among
-// bystanders, into blocks of megabytes M Byte (the unit checked from the start).
+// bystanders, into blocks of megabytes M Byte.
 class KilledProgram : public ::testing::Test {
 protected:
     void Separate(uint64_t size, uint32_t seed, const wchar_t* megabytes)
@@ -21,8 +21,7 @@ protected:
         AddBystanders(dir.Path(), L"big", L".bin");
         before = TakeSnapshot(dir.Path());
         ASSERT_TRUE(program.Started());
-        program.SetText(IDC_SOURCE_FILE, source);
-        program.SetText(IDC_BLOCK_SIZE, megabytes);
+        program.ChooseSeparation(source, megabytes, IDC_MBYTE);
         program.Click(IDC_SEPARATE);
     }
 

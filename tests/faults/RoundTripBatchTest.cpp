@@ -162,10 +162,16 @@ void RunTrip(JobRunner& runner, const std::wstring& root, const Trip& trip)
     EXPECT_TRUE(OnlyChanged(before, separated, blocksInRoot));
     EXPECT_TRUE(blocks.AreWhole(names));
 
-    // Merge back: the result and nothing else.
+    // Merge back: the result and nothing else. An old block right after a
+    // last block as large as the first (a single block is) is asked about.
     runner.SetMerge(folder, names, result);
     events = WithoutPositions(runner.Run(JOB_MERGE));
     ASSERT_GE(events.size(), 2u);
+    const bool full = names.size() == 1 || (!names.empty() && trip.size % b == 0);
+    const std::wstring next = blocks.Name(static_cast<uint32_t>(names.size()));
+    EXPECT_EQ(full && trip.staleBlocks > static_cast<int>(names.size())
+                  ? L"ask " + next + L" is missing from the list. Merge anyway?" : L"",
+              events.front().compare(0, 4, L"ask ") == 0 ? events.front() : L"");
     EXPECT_EQ(NoticeBox(kMerged), events[events.size() - 2]);
     EXPECT_TRUE(OnlyChanged(separated, TakeSnapshot(root), {L"trip\\joined.out"}));
     EXPECT_TRUE(ReadBytes(result) == bytes) << "the merged file is not the source";

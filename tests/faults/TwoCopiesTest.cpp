@@ -8,20 +8,6 @@
 #include "support/Program.h"
 #include "support/TestFiles.h"
 
-namespace {
-
-// Clicks Separate in a copy, for source in blocks of text in unit.
-void StartSeparation(const ProgramRun& program, const std::wstring& source, const wchar_t* text,
-                     int unit)
-{
-    program.SetText(IDC_SOURCE_FILE, source);
-    program.SetText(IDC_BLOCK_SIZE, text);
-    program.Click(unit);
-    program.Click(IDC_SEPARATE);
-}
-
-} // namespace
-
 TEST(TwoCopies, SeparateAtTheSameTimeWithoutDisturbingEachOther)
 {
     TempDir dirA, dirB;
@@ -32,8 +18,10 @@ TEST(TwoCopies, SeparateAtTheSameTimeWithoutDisturbingEachOther)
     WriteBigFile(sourceB, kMegabytesEach * kMiB, 42);
     ProgramRun a, b;
     ASSERT_TRUE(a.Started() && b.Started());
-    StartSeparation(a, sourceA, L"1", IDC_MBYTE);
-    StartSeparation(b, sourceB, L"512", IDC_KBYTE);
+    a.ChooseSeparation(sourceA, L"1", IDC_MBYTE);
+    b.ChooseSeparation(sourceB, L"512", IDC_KBYTE);
+    a.Click(IDC_SEPARATE);
+    b.Click(IDC_SEPARATE);
 
     // Both jobs are seen under way at one moment.
     bool bothMoving = false;
@@ -77,7 +65,8 @@ TEST(TwoCopies, AnIdleCopyClosesAtOnceAndExitStopsTheSeparatingOne)
     WriteBigFile(source, kBlocks * kMiB, 43);
     ProgramRun busy, idle;
     ASSERT_TRUE(busy.Started() && idle.Started());
-    StartSeparation(busy, source, L"1", IDC_MBYTE);
+    busy.ChooseSeparation(source, L"1", IDC_MBYTE);
+    busy.Click(IDC_SEPARATE);
     ASSERT_TRUE(WaitFor([&] { return busy.ListCount() >= 2; }, kLongJobMs));
 
     // The idle copy has nothing to wait for, whatever the other one does.

@@ -6,6 +6,7 @@
 
 #include "app/Handles.h"
 #include "jobs/SystemPath.h"
+#include "support/Blocks.h"
 #include "support/JobRunner.h"
 #include "support/Snapshots.h"
 #include "support/TestFiles.h"
@@ -56,8 +57,9 @@ TEST(MergeJob, JoinsTheFilesInListOrderAndCountsTheChunksOfEach)
 }
 
 // Cancel at an exact poll point: the sizing pass polls once per entry, the
-// merge pass once per entry and once per chunk. The result, truncated at
-// the start, keeps what was written before the cancel.
+// check of the list once, the merge pass once per entry and once per chunk.
+// Until the list is checked the result is left as it was; then it is
+// truncated, and keeps what was written before the cancel.
 TEST(MergeJob, CancelAtEachPassKeepsWhatWasWritten)
 {
     struct Case {
@@ -67,9 +69,10 @@ TEST(MergeJob, CancelAtEachPassKeepsWhatWasWritten)
         Bytes result;
     };
     const Case cases[] = {
-        {"in the sizing pass", 2, {}, {}},
-        {"before the merge pass writes", 3, {L"range 1 2", L"end merge"}, {}},
-        {"before the second entry", 5, {L"range 1 2", L"pos 1", L"end merge"}, MakeBytes(10, 1)},
+        {"in the sizing pass", 2, {}, MakeBytes(30, 3)},
+        {"once the list is checked", 3, {}, MakeBytes(30, 3)},
+        {"before the merge pass writes", 4, {L"range 1 2", L"end merge"}, {}},
+        {"before the second entry", 6, {L"range 1 2", L"pos 1", L"end merge"}, MakeBytes(10, 1)},
     };
     TempDir dir;
     WriteBytes(dir / L"a", MakeBytes(10, 1));
@@ -85,6 +88,66 @@ TEST(MergeJob, CancelAtEachPassKeepsWhatWasWritten)
     }
 }
 
+// A list that holds the blocks of one separation is checked before anything
+// is written: the first thing wrong with it, in list order, is asked about,
+// naming its file. No writes and posts nothing; Yes merges the list as it
+// stands. Whole lists in order, in any letter case, and lists that are not
+// blocks merge without a question.
+TEST(MergeJob, AsksAboutTheFirstFlawOfABlockListBeforeWriting)
+{
+    TempDir dir;
+    using Names = std::vector<std::wstring>;
+    const Names r = BlockNames(L"r", L".pdf", 3), t = BlockNames(L"t", L".dat", 3);
+    const Names v = BlockNames(L"v", L".dat", 3), dated = {L"log_20240101.txt", L"log_20240301.txt"};
+    // r's last block short, t's middle one cut short, v's middle one longer.
+    const Names files[] = {r, t, v, dated, {L"r.pdf", L"r_000001.pdf"}};
+    const std::vector<int> sizes[] = {{4, 4, 2}, {4, 3, 4}, {4, 5, 1}, {4, 4}, {10, 4}};
+    for (size_t f = 0; f < std::size(files); ++f)
+        for (size_t i = 0; i < files[f].size(); ++i)
+            WriteBytes(dir / files[f][i], MakeBytes(sizes[f][i], 7));
+    const struct {
+        const char* what;
+        Names names;
+        std::wstring question;  // empty: none
+    } cases[] = {
+        {"whole and in order", r, L""},
+        {"in other letter case", {r[0], L"R_00001.PDF", r[2]}, L""},
+        {"a gap", {r[0], r[2]}, L"r_00001.pdf is missing from the list."},
+        {"a block twice", {r[0], r[1], r[1], r[2]}, L"r_00001.pdf is in the list twice."},
+        {"out of order", {r[1], r[0], r[2]}, L"r_00000.pdf is out of order in the list."},
+        {"not from 0", {r[1], r[2]}, L"r_00000.pdf is missing from the list."},
+        {"a short block in the middle", t, L"t_00001.dat is smaller than the blocks before it."},
+        {"a longer one", v, L"v_00001.dat is larger than the blocks before it."},
+        {"full last block, next one there", {r[0], r[1]}, L"r_00002.pdf is missing from the list."},
+        {"the source among its blocks", {L"r.pdf", r[0], r[1], r[2]},
+         L"r.pdf is not one of the blocks r_NNNNN.pdf."},
+        {"six digits and a leading zero", {r[0], L"r_000001.pdf", r[2]},
+         L"r_000001.pdf is not one of the blocks r_NNNNN.pdf."},
+        {"dated names", dated, L""},
+        {"half of them blocks", {r[0], dated[0]}, L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteBytes(dir / L"out", MakeBytes(30, 3));
+        JobRunner runner;
+        runner.SetMerge(dir.Path(), c.names, dir / L"out");
+        const Events asked =
+            c.question.empty() ? Events{} : Events{L"ask " + c.question + L" Merge anyway?"};
+        if (!asked.empty()) {
+            const Snapshot before = TakeSnapshot(dir.Path());
+            runner.job.m_bAnswerYes = false;
+            EXPECT_EQ(asked, runner.Run(JOB_MERGE));
+            EXPECT_TRUE(OnlyChanged(before, TakeSnapshot(dir.Path()), {}));
+            runner.job.m_bAnswerYes = true;
+        }
+        Events merged = asked;
+        merged.insert(merged.end(),
+                      {L"range 1 " + std::to_wstring(c.names.size()), kSuccess, L"end merge"});
+        EXPECT_EQ(merged, WithoutPositions(runner.Run(JOB_MERGE)));
+        EXPECT_EQ(Joined(dir, c.names), ReadBytes(dir / L"out"));
+    }
+}
+
 // Each error text reached through a real fault, with what is posted before
 // the box and what the result holds; nothing else in the folder changes. A
 // result that is one of the files is refused however its name is written.
@@ -92,7 +155,7 @@ TEST(MergeJobErrors, EachFaultShowsItsTextAfterWhatItPosted)
 {
     TempDir dir;
     uint32_t seed = 1;
-    for (const wchar_t* name : {L"a", L"held", L"c", L"w"})
+    for (const wchar_t* name : {L"a_00000", L"held", L"a_00002", L"w"})
         WriteBytes(dir / name, MakeBytes(10, seed++));
     WriteBytes(dir / L"Part.bin", MakeBytes(100, 5));
     ASSERT_TRUE(::CreateDirectoryW((dir / L"folder").c_str(), nullptr));
@@ -107,7 +170,7 @@ TEST(MergeJobErrors, EachFaultShowsItsTextAfterWhatItPosted)
     const Snapshot before = TakeSnapshot(dir.Path());
     const Events resultRefused = {ErrorBox(kCantOpenResult)};
     const Events resultListed = {ErrorBox(kResultIsListed)};
-    const std::vector<std::wstring> withPart = {L"a", L"Part.bin"};
+    const std::vector<std::wstring> withPart = {L"a_00000", L"Part.bin"};
     const struct {
         const char* what;
         std::vector<std::wstring> names;
@@ -115,10 +178,10 @@ TEST(MergeJobErrors, EachFaultShowsItsTextAfterWhatItPosted)
         Events events;
         Bytes out;
     } cases[] = {
-        {"result in a missing folder", {L"a"}, dir / L"missing\\out", resultRefused, {}},
-        {"result is a folder", {L"a"}, dir / L"folder", resultRefused, {}},
-        {"result held open elsewhere", {L"a"}, dir / L"held", resultRefused, {}},
-        {"a listed file missing", {L"a", L"gone", L"c"}, dir / L"out",
+        {"result in a missing folder", {L"a_00000"}, dir / L"missing\\out", resultRefused, {}},
+        {"result is a folder", {L"a_00000"}, dir / L"folder", resultRefused, {}},
+        {"result held open elsewhere", {L"a_00000"}, dir / L"held", resultRefused, {}},
+        {"a listed block missing", {L"a_00000", L"a_00001", L"a_00002"}, dir / L"out",
          {L"range 1 2", L"pos 1", L"end merge", ErrorBox(kCantOpenMerged)}, MakeBytes(10, 1)},
         {"a listed file held open for writing", {L"w"}, dir / L"out",
          {L"range 1 0", L"end merge", ErrorBox(kCantOpenMerged)}, {}},

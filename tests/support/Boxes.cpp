@@ -15,6 +15,17 @@ ShownBox FindBox(DWORD processId)
         if (HWND box = FindProcessWindow(processId, caption))
             return {box, caption, BoxText(box)};
     }
+    const DWORD wanted = processId != 0 ? processId : ::GetCurrentProcessId();
+    for (HWND box : TopWindows([wanted](HWND hWnd) {
+             DWORD process = 0;
+             ::GetWindowThreadProcessId(hWnd, &process);
+             return process == wanted && ::IsWindowVisible(hWnd) && ::GetDlgItem(hWnd, IDNO);
+         })) {
+        wchar_t caption[64] = L"";
+        ::InternalGetWindowText(box, caption, 64);  // its thread may wait
+        if (caption == kQuestionCaption)
+            return {box, kQuestionCaption, BoxText(box)};
+    }
     return {};
 }
 

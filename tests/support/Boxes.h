@@ -13,6 +13,8 @@
 inline const std::wstring kErrorCaption = L"Error";
 inline const std::wstring kNoticeCaption = L"Notice";
 inline const std::wstring kConfirmSaveAsCaption = L"Confirm Save As";
+// A job's question, which has Yes and No (the window has the same caption).
+inline const std::wstring kQuestionCaption = L"Kestrane";
 
 // The commands' refusals.
 inline const std::wstring kNoSource = L"You don't select file to separate!";

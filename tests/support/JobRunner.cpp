@@ -78,6 +78,16 @@ LRESULT CALLBACK JobRunner::WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARA
         self->Record(L"item " + name);
         return 0;
     }
+    case WM_JOB_ASKED: {
+        std::wstring text;
+        {
+            CLock lock(self->job.m_lock);
+            text = self->job.m_questions.front();
+            self->job.m_questions.pop_front();
+        }
+        self->Record(L"ask " + text);
+        return 0;
+    }
     case WM_SEPARATE_END:
     case WM_MERGE_END:
         self->Record(msg == WM_SEPARATE_END ? L"end separate" : L"end merge");

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,7 +18,10 @@
 //   "item NAME"   WM_ADD_MERGE_ITEM, with the name taken off the file list
 //   "end separate" / "end merge"          the end messages
 //   "box CAPTION: TEXT"                   a message box, dismissed with OK
+//   "ask TEXT"    a job's question, in its place among the posts, answered m_bAnswerYes
 using Events = std::vector<std::wstring>;
+
+constexpr UINT WM_JOB_ASKED = WM_APP + 1;  // posted as the job asks
 
 inline std::wstring BoxEvent(const std::wstring& caption, const std::wstring& text)
 {
@@ -44,6 +48,8 @@ public:
     std::vector<EXECUTION_STATE> m_executionStates;
     std::atomic<EXECUTION_STATE> m_nExecutionState{0};
     bool m_bFailExecutionState = false;
+    bool m_bAnswerYes = true;  // its answer to every question it asks
+    std::deque<std::wstring> m_questions;  // asked, not yet recorded; under m_lock
 
 protected:
     bool CancelRequested() override
@@ -72,6 +78,13 @@ protected:
         if (m_alterIdentity)
             m_alterIdentity(path, identity);
         return identity;
+    }
+    bool AskUser(const CString& text) override
+    {
+        CLock lock(m_lock);
+        m_questions.push_back(text);
+        PostToWindow(WM_JOB_ASKED, 0, 0);
+        return m_bAnswerYes;
     }
 };
 

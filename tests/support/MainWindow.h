@@ -33,6 +33,14 @@ public:
     {
         SendToItem(id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
+    // Fills in a separation: the source, the block size as typed, the unit
+    // (IDC_MBYTE or IDC_KBYTE).
+    void ChooseSeparation(const std::wstring& source, const std::wstring& size, int unit) const
+    {
+        SetText(IDC_SOURCE_FILE, source);
+        SetText(IDC_BLOCK_SIZE, size);
+        Click(unit);
+    }
     int ListCount() const { return Ask(IDC_MERGE_LIST, LB_GETCOUNT); }
     std::vector<std::wstring> ListItems() const;
     int ListSelection() const { return Ask(IDC_MERGE_LIST, LB_GETCURSEL); }

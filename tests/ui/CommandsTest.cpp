@@ -34,8 +34,8 @@ void SetBlockSize(const MainDialogDriver& driver, const std::wstring& text, bool
 void ChooseSource(const MainDialogDriver& driver, const std::wstring& source,
                   const std::wstring& text, bool megabytes)
 {
-    driver.SetText(IDC_SOURCE_FILE, source);
-    SetBlockSize(driver, text, megabytes);
+    driver.ChooseSeparation(source, text, megabytes ? IDC_MBYTE : IDC_KBYTE);
+    ASSERT_TRUE(driver.Sync());
 }
 
 // Clicks Separate for source in blocks of text, the job left running.
@@ -244,27 +244,32 @@ TEST(MergeCommand, UpAndDownBeforeMergeChangeTheOrderOfTheResult)
     const Names names = SeparateInMiB(driver, dir, L"three", 2 * kMiB + 100);
     ASSERT_EQ(2, driver.ListSelection());
 
-    // The last block to the top: 2, 0, 1.
+    // The last block to the top: 2, 0, 1. The merge first asks in its own
+    // box, naming the block now out of place, No the default: No writes
+    // nothing, Yes merges the list as it stands.
     driver.Click(IDC_UP);
     driver.Click(IDC_UP);
     ASSERT_TRUE(driver.Sync());
     ASSERT_EQ((Names{names[2], names[0], names[1]}), driver.ListItems());
     driver.SetText(IDC_RESULT_FILE, result);
-    EXPECT_EQ(kMerged, RunJob(driver, IDC_MERGE));
+    for (int answer : {IDNO, IDYES}) {
+        driver.Click(IDC_MERGE);
+        ASSERT_TRUE(driver.Sync());
+        const ShownBox box = WaitForBox(kQuestionCaption);
+        ASSERT_TRUE(box);
+        EXPECT_EQ(L"three_00000.bin is out of order in the list. Merge anyway?", box.text);
+        const LONG no = ::GetWindowLongW(::GetDlgItem(box.window, IDNO), GWL_STYLE);
+        EXPECT_EQ(BS_DEFPUSHBUTTON, no & BS_TYPEMASK) << "No is not the default button";
+        ASSERT_TRUE(PressButton(box.window, answer));
+        if (answer == IDYES) {
+            EXPECT_EQ(kMerged, TakeJobBox(driver, kNoticeCaption));
+        }
+        ASSERT_TRUE(driver.WaitIdle());
+        EXPECT_EQ(answer == IDYES, FileExists(result));
+    }
     ASSERT_EQ(2 * kMiB + 100, FileSizeOf(result));
     EXPECT_TRUE(SameBytes(result, 0, source, 2 * kMiB, 100));
     EXPECT_TRUE(SameBytes(result, 100, source, 0, 2 * kMiB));
-
-    // Block 0 one down: 2, 1, 0.
-    driver.SendToItem(IDC_MERGE_LIST, LB_SETCURSEL, 1);
-    driver.Click(IDC_DOWN);
-    ASSERT_TRUE(driver.Sync());
-    ASSERT_EQ((Names{names[2], names[1], names[0]}), driver.ListItems());
-    EXPECT_EQ(kMerged, RunJob(driver, IDC_MERGE));
-    ASSERT_EQ(2 * kMiB + 100, FileSizeOf(result));
-    EXPECT_TRUE(SameBytes(result, 0, source, 2 * kMiB, 100));
-    EXPECT_TRUE(SameBytes(result, 100, source, kMiB, kMiB));
-    EXPECT_TRUE(SameBytes(result, 100 + kMiB, source, 0, kMiB));
 }
 
 // --------------------------------------------------------------- stopping
@@ -312,28 +317,6 @@ TEST(JobWindow, AClickIsAnsweredWhileAFastSeparationRuns)
     EXPECT_TRUE(driver.Object().m_fileList.empty());
 }
 
-// A fast separation that fails posts its end right behind its last block:
-// while its error box is up the list shows every finished block all the
-// same, the newest selected.
-TEST(JobWindow, AFastSeparationThatFailsListsEveryFinishedBlock)
-{
-    TempDir dir;
-    constexpr int kFailsAt = 300;
-    WriteBytes(dir / L"many.bin", MakeBytes(400 * 1024, 6));
-    const Names names = BlockNames(L"many", L".bin", kFailsAt);
-    ASSERT_TRUE(::CreateDirectoryW((dir / BlockName(L"many", L".bin", kFailsAt)).c_str(), nullptr));
-    MainDialogDriver driver;
-    StartSeparate(driver, dir / L"many.bin", L"1", kKilobytes);
-    const ShownBox box = WaitForBox(kErrorCaption, kLongJobMs);
-    ASSERT_TRUE(box);
-    EXPECT_EQ(kCantOpenBlock, box.text);
-    ASSERT_TRUE(driver.Sync());
-    ExpectNewestListed(driver, names);
-    ExpectEmptyBar(driver);
-    ASSERT_TRUE(DismissBox(box.window));
-    ASSERT_TRUE(driver.WaitIdle());
-}
-
 // Windows refuses a post to a thread whose queue holds 10,000 messages, as it
 // may while the window is stalled behind a fast job. A main window whose
 // job's posts of one message are refused: every one, or the first few.
@@ -352,12 +335,16 @@ public:
 };
 
 // No refused post loses a block or leaves the window mid-job (also when it
-// waited in a Cancel): every block listed in order, the bar emptied.
+// waited in a Cancel): every block listed in order, the bar emptied. A fast
+// separation that fails (none refused) posts its end right behind its last
+// block: while its error box is up the list shows every finished block all
+// the same, the newest selected, and the bar is empty.
 TEST(JobWindow, RefusedPostsLoseNoBlockAndTheEndStillComes)
 {
     TempDir dir;
     WriteBytes(dir / L"five.bin", MakeBytes(5 * 1024, 8));
-    const Names names = BlockNames(L"five", L".bin", 5);
+    WriteBytes(dir / L"many.bin", MakeBytes(400 * 1024, 6));
+    ASSERT_TRUE(::CreateDirectoryW((dir / L"many_00300.bin").c_str(), nullptr));
     const struct {
         const char* what;
         UINT refused;
@@ -368,17 +355,27 @@ TEST(JobWindow, RefusedPostsLoseNoBlockAndTheEndStillComes)
         {"every hand-over refused", WM_ADD_MERGE_ITEM, -1, false, 5},
         {"the end refused three times", WM_SEPARATE_END, 3, false, 4},
         {"every end refused, Cancel waiting for it", WM_SEPARATE_END, -1, true, 1},
+        {"none refused, block 300 a folder", 0, 0, false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
+        const bool fails = c.refused == 0;
+        const std::wstring stem = fails ? L"many" : L"five";
+        const Names names = BlockNames(stem, L".bin", fails ? 300 : 5);
         auto owned = std::make_unique<CRefusedPostsDlg>();
         CRefusedPostsDlg& dialog = *owned;
         dialog.refused = c.refused;
         dialog.refusedTries = c.refusedTries;
         MainDialogDriver driver(std::move(owned));
-        StartSeparate(driver, dir / L"five.bin", L"1", kKilobytes);
-        const ShownBox box = WaitForBox(kNoticeCaption, kLongJobMs);
+        StartSeparate(driver, dir / (stem + L".bin"), L"1", kKilobytes);
+        const ShownBox box = WaitForBox(fails ? kErrorCaption : kNoticeCaption, kLongJobMs);
         ASSERT_TRUE(box);
+        if (fails) {
+            EXPECT_EQ(kCantOpenBlock, box.text);
+            ASSERT_TRUE(driver.Sync());
+            ExpectNewestListed(driver, names);
+            ExpectEmptyBar(driver);
+        }
         if (c.cancelWhileBoxOpen)
             driver.Click(IDC_CANCEL_SEPARATE);
         ASSERT_TRUE(DismissBox(box.window));
