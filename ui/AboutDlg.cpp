@@ -121,9 +121,16 @@ LRESULT CAboutDlg::OnCancel(WORD, WORD, HWND, BOOL&)
     return 1;
 }
 
+// A link's text as the box has always read it: as much as a path buffer
+// (MAX_PATH) holds.
+static CString LinkText(HWND link)
+{
+    return GetWindowTextString(link).substr(0, MAX_PATH - 1);
+}
+
 LRESULT CAboutDlg::OnHomePage(WORD, WORD, HWND, BOOL&)
 {
-    OpenTarget(GetWindowTextString(GetDlgItem(IDC_HOME_PAGE)));
+    OpenTarget(LinkText(GetDlgItem(IDC_HOME_PAGE)));
     return 1;
 }
 
@@ -141,7 +148,7 @@ LRESULT CAboutDlg::OnSalesMail(WORD, WORD, HWND, BOOL&)
 
 void CAboutDlg::OpenMail(int id)
 {
-    CString address = GetWindowTextString(GetDlgItem(id));
+    CString address = LinkText(GetDlgItem(id));
     OpenTarget(L"mailto:" + address + LoadText(IDS_MAIL_SUBJECT));
 }
 
