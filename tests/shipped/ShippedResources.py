@@ -32,6 +32,7 @@ RT_STRING, RT_VERSION, RT_MANIFEST = 6, 16, 24
 RESOURCES = {(5, 200): "dialog template 200 (main)", (5, 201): "dialog template 201 (About)",
              (14, 100): "icon group 100", (12, 400): "cursor 400",
              (RT_MANIFEST, 1): "manifest resource 1", (RT_VERSION, 1): "version resource 1"}
+# An import outside this list reopens DLL planting from the exe's folder.
 SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll",
                "msvcrt.dll", "ole32.dll", "shell32.dll", "user32.dll"}
 ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
