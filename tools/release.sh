@@ -3,7 +3,8 @@
 #   dist/kestrane-<version>-win32.zip   the 32-bit program that ships
 #   dist/kestrane-<version>-win64.zip   the x86-64 build of the same source
 #   dist/SHA256SUMS                     both zips, in sha256sum's format
-# Each zip holds kestrane.exe, README.txt and LICENSE.txt (Windows line ends).
+# Each zip holds kestrane.exe, README.txt and LICENSE.txt (Windows line ends),
+# the licence followed by the notices of what the exe links in.
 # Two clones of one commit give the same bytes wherever and whenever they
 # are built: the builds run in build/release from the commit's files, and the
 # zips take the commit's time.
@@ -29,6 +30,18 @@ for arch in i686 x86_64; do
           -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null || die "configuring the $arch build failed"
     cmake --build "$work/$arch" -j2 --target kestrane >/dev/null || die "building for $arch failed"
 done
+# What the linker took from outside the build (the map's archives and start-
+# up files) must be named in docs/NOTICES.txt, whose notices the zips' licence
+# carries: a library newly linked in brings notices of its own.
+covered="$(sed -n 's/^Linked in from: //p' "$work/src/docs/NOTICES.txt" | tr ' ' '\n')"
+for arch in i686 x86_64; do
+    linked="$(awk '/^Archive member included/, /^Discarded input sections/ { if (sub(/\(.*/, "")) print }
+                   /^LOAD .*\.o$/ { print $2 }' "$work/$arch/kestrane.map" | grep '^/' | grep -v "^$work/" |
+              sed 's|.*/||' | sort -u)"
+    [ -n "$linked" ] || die "no library in the $arch build's linker map"
+    uncovered="$(grep -vxF -e "$covered" <<<"$linked" || true)"
+    [ -z "$uncovered" ] || die "the $arch exe links in ${uncovered//$'\n'/ }, which docs/NOTICES.txt does not cover: add their notices"
+done
 /usr/bin/python3 "$work/src/tests/shipped/ShippedResources.py" --build-dir "$REPO" \
     i386="$work/i686/kestrane.exe" amd64="$work/x86_64/kestrane.exe" >&2 || die "the exes failed the check above"
 
@@ -40,7 +53,8 @@ version, epoch, work = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 def text(path):
     data = open(path, "rb").read().replace(b"@VERSION@", version.encode())
     return data.replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
-readme, licence = text(work + "/src/docs/README.txt"), text(work + "/src/LICENSE")
+readme = text(work + "/src/docs/README.txt")
+licence = text(work + "/src/LICENSE") + b"\r\n\r\n" + text(work + "/src/docs/NOTICES.txt")
 for arch, name in (("i686", "win32"), ("x86_64", "win64")):
     with zipfile.ZipFile("dist/kestrane-%s-%s.zip" % (version, name), "w") as archive:
         for entry, data in (("kestrane.exe", open(work + "/" + arch + "/kestrane.exe", "rb").read()),

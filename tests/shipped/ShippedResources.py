@@ -2,7 +2,8 @@
 """ShippedResources.py [--build-dir DIR]... ARCH=EXE...: reads each exe that
 ships back with pefile, as the Windows loader and Explorer find it (no Wine),
 and checks what they need (EXE may be a release's zip: then its three entries
-too, in order, the texts with CR LF line ends): a GUI image for ARCH (i386 or amd64) importing only
+too, in order, the texts with CR LF line ends, the licence with the notices of
+what the exe links in): a GUI image for ARCH (i386 or amd64) importing only
 system DLLs, small, hardened and built the same way anywhere (no link time, no
 debug sections or symbols, no DIR it was built in); every resource (the icon's two
 sizes); a manifest
@@ -18,8 +19,10 @@ import zipfile
 
 import pefile
 
-VERSION = open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
-                            "VERSION")).read().strip()
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+VERSION = open(os.path.join(ROOT, "VERSION")).read().strip()
+# A zip's LICENSE.txt carries them after the licence, with CR LF line ends.
+NOTICES = open(os.path.join(ROOT, "docs", "NOTICES.txt"), "rb").read().replace(b"\n", b"\r\n")
 HARDENED = {"DYNAMIC_BASE": 0x40, "NX_COMPAT": 0x100, "TERMINAL_SERVER_AWARE": 0x8000}
 # ARCH: machine, optional header magic (PE32, PE32+), the manifest's architecture,
 # the DllCharacteristics it must have.
@@ -30,6 +33,7 @@ RT_STRING, RT_VERSION, RT_MANIFEST = 6, 16, 24
 RESOURCES = {(5, 200): "dialog template 200 (main)", (5, 201): "dialog template 201 (About)",
              (14, 100): "icon group 100", (12, 400): "cursor 400",
              (RT_MANIFEST, 1): "manifest resource 1", (RT_VERSION, 1): "version resource 1"}
+# An import outside this list reopens DLL planting from the exe's folder.
 SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll",
                "msvcrt.dll", "ole32.dll", "shell32.dll", "user32.dll"}
 ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
@@ -161,6 +165,8 @@ def read_exe(path, fail):
             data = archive.read(text) if text in names else b""
             if not data or data.count(b"\n") != data.count(b"\r\n"):
                 fail("%s has lines not ended by CR LF" % text)
+            if text == "LICENSE.txt" and NOTICES not in data:
+                fail("LICENSE.txt lacks the notices of docs/NOTICES.txt")
         return archive.read(ZIP_ENTRIES[0]) if ZIP_ENTRIES[0] in names else None
 
 
