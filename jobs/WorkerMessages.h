@@ -43,8 +43,9 @@
 //
 // The window waits for the job twice and takes no message meanwhile: a
 // launch waits for the Begin event (the worker has taken the job up), and
-// Cancel or Exit for the End event (the job has returned; while the job's
-// box is open, that is until the user closes it). After a cancel the job
+// Cancel or Exit for the End event (the job has returned; while one of the
+// job's boxes is open, the merge's question before it writes among them,
+// that is until the user closes it). After a cancel the job
 // posts at most one more position and its end; if the end is refused, the
 // queue was already full when the window began to wait, and nothing empties
 // it until that wait is over, which is until the job returns. So once a
